@@ -1,0 +1,35 @@
+// Helpers for the tests that run under Windows (Wine here): where the test binaries and the
+// sample media are, and a COM apartment per test.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/win/unique_resource.h"
+
+namespace qvr::testing {
+
+// The folder of the running test executable, with a trailing backslash.
+inline std::wstring ExeDirectory() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dir(path, length);
+  return dir.substr(0, dir.find_last_of(L"\\/") + 1);
+}
+
+// The build puts the sample media in "samples" beside the binaries.
+inline std::wstring SamplePath(const wchar_t* name) { return ExeDirectory() + L"samples\\" + name; }
+
+// A single-threaded apartment for the duration of one test.
+class ComTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_HRESULT_SUCCEEDED(com_.result()); }
+
+ private:
+  unique_coinit com_{COINIT_APARTMENTTHREADED};
+};
+
+}  // namespace qvr::testing
