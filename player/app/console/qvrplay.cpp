@@ -1,70 +1,127 @@
-// qvrplay: plays one media file through a real DirectShow graph and reports duration, position
-// and state on the console.
+// qvrplay: plays one media file or stream URL through the playback engine and reports
+// duration, position and state on the console. Video appears in a plain window of its own.
 //
-// usage: qvrplay FILE [--seconds N]   (N: stop after N seconds; default: play to the end)
+// usage: qvrplay FILE|URL [--seconds N]   (N: stop after N seconds; default: play to the end)
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
+#include <algorithm>
 #include <string>
 
 #include "common/win/unique_resource.h"
-#include "player/app/console/ConsolePlayer.h"
+#include "player/engine/MWMediaPlayer.h"
+#include "player/engine/UFilterBank.h"
 
 namespace {
 
-const char* StateName(OAFilterState state) {
+const char* StateName(uint8_t state) {
   switch (state) {
-    case State_Running: return "running";
-    case State_Paused: return "paused";
-    default: return "stopped";
+    case qvr::engine::kStateRunning: return "running";
+    case qvr::engine::kStatePaused: return "paused";
+    case qvr::engine::kStateStopped: return "stopped";
+    default: return "closed";
   }
 }
 
-double Seconds(LONGLONG reference_time) { return static_cast<double>(reference_time) / 1e7; }
+double Seconds(int64_t reference_time) { return static_cast<double>(reference_time) / 1e7; }
+
+qvr::engine::TMWMediaPlayer* g_player = nullptr;
+
+LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_SIZE:
+      if (g_player) g_player->UpdateVideoPosition();
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = ::BeginPaint(window, &paint);
+      if (g_player) g_player->RepaintVideo(window, dc);
+      ::EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;  // the renderer paints the whole client area
+    default:
+      return ::DefWindowProcW(window, message, wparam, lparam);
+  }
+}
+
+HWND CreateVideoWindow() {
+  WNDCLASSW window_class{};
+  window_class.lpfnWndProc = VideoWindowProc;
+  window_class.hInstance = ::GetModuleHandleW(nullptr);
+  window_class.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  window_class.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+  window_class.lpszClassName = L"QVRConsoleVideo";
+  ::RegisterClassW(&window_class);
+  return ::CreateWindowExW(0, L"QVRConsoleVideo", L"QVR Player", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 640, 480,
+                           nullptr, nullptr, window_class.hInstance, nullptr);
+}
+
+void PumpMessages(DWORD milliseconds) {
+  const DWORD until = ::GetTickCount() + milliseconds;
+  for (;;) {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    const DWORD now = ::GetTickCount();
+    if (static_cast<LONG>(until - now) <= 0) return;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, until - now, QS_ALLINPUT);
+  }
+}
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: qvrplay FILE [--seconds N]\n");
+    std::fprintf(stderr, "usage: qvrplay FILE|URL [--seconds N]\n");
     return 2;
   }
-  const std::wstring path = argv[1];
+  const std::string name = qvr::engine::ToAnsi(argv[1]);
   double limit = -1;
   for (int i = 2; i + 1 < argc; ++i)
     if (std::wcscmp(argv[i], L"--seconds") == 0) limit = std::wcstod(argv[i + 1], nullptr);
 
-  qvr::unique_coinit com;
-  if (FAILED(com.result())) {
-    std::fprintf(stderr, "qvrplay: COM initialisation failed (0x%08lX)\n", static_cast<unsigned long>(com.result()));
+  const HWND window = CreateVideoWindow();
+  qvr::engine::TMWMediaPlayer player(window);
+  g_player = &player;
+  if (const HRESULT hr = player.Open(name); hr != S_OK) {
+    std::fprintf(stderr, "qvrplay: cannot open %s (0x%08lX)\n", name.c_str(), static_cast<unsigned long>(hr));
+    g_player = nullptr;
+    ::DestroyWindow(window);
     return 1;
   }
-  qvr::app::TConsolePlayer player;
-  if (const HRESULT hr = player.Open(path); FAILED(hr)) {
-    std::fprintf(stderr, "qvrplay: cannot open %ls (0x%08lX)\n", path.c_str(), static_cast<unsigned long>(hr));
-    return 1;
+  std::printf("File: %s\n", player.FileName.c_str());
+  std::printf("Duration: %.3f s\n", Seconds(player.Duration));
+  if (player.HasVideo) {
+    std::printf("Video: %d x %d\n", player.VideoWidth, player.VideoHeight);
+    RECT frame{0, 0, std::max<int>(player.VideoWidth, 320), std::max<int>(player.VideoHeight, 240)};
+    ::AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+    ::SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top, SWP_NOZORDER);
+    ::ShowWindow(window, SW_SHOWNORMAL);
   }
-  std::printf("File: %ls\n", path.c_str());
-  for (const auto& name : player.FilterNames()) std::printf("Filter: %ls\n", name.c_str());
-  std::printf("Duration: %.3f s\n", Seconds(player.Duration()));
-  if (const HRESULT hr = player.Play(); FAILED(hr)) {
-    std::fprintf(stderr, "qvrplay: cannot play (0x%08lX)\n", static_cast<unsigned long>(hr));
-    return 1;
-  }
-  std::printf("State: %s\n", StateName(player.State(2000)));
+  player.Play();
+  PumpMessages(100);
+  std::printf("State: %s\n", StateName(player.GetState()));
   std::fflush(stdout);
 
   const DWORD started = ::GetTickCount();
   for (;;) {
-    const bool ended = player.WaitForEnd(250);
-    std::printf("Position: %.2f s  State: %s\n", Seconds(player.Position()), StateName(player.State()));
+    PumpMessages(250);
+    const int64_t position = player.GetCurrentPosition();
+    std::printf("Position: %.2f s  State: %s\n", Seconds(position), StateName(player.GetState()));
     std::fflush(stdout);
-    if (ended) break;
+    if (player.Duration > 0 && position >= player.Duration) break;  // the end of an item
     if (limit >= 0 && (::GetTickCount() - started) / 1000.0 >= limit) break;
   }
   player.Stop();
-  std::printf("State: %s\n", StateName(player.State(2000)));
+  std::printf("State: %s\n", StateName(player.GetState()));
   player.Close();
+  std::printf("State: %s\n", StateName(player.GetState()));
+  g_player = nullptr;
+  ::DestroyWindow(window);
   return 0;
 }

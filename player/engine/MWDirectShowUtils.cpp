@@ -1,0 +1,340 @@
+#include "player/engine/MWDirectShowUtils.h"
+
+#include <vector>
+
+#include "common/win/media_type.h"
+#include "player/audio/MWAudioFilterInterface.h"
+#include "player/engine/core/MWPlaybackRules.h"
+
+namespace qvr::engine {
+namespace {
+
+// {C70BD94C-ABB7-409B-B95A-EC0285FF3D8C}: an audio renderer recognised by class id alone.
+constexpr GUID kKnownAudioRenderer = {0xC70BD94C, 0xABB7, 0x409B, {0xB9, 0x5A, 0xEC, 0x02, 0x85, 0xFF, 0x3D, 0x8C}};
+constexpr GUID kVideoRenderers[] = {
+    {0x70E102B0, 0x5556, 0x11CE, {0x97, 0xC0, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}},  // Video Renderer
+    {0x6BC1CFFA, 0x8FC1, 0x4261, {0xAC, 0x22, 0xCF, 0xB4, 0xCC, 0x38, 0xDB, 0x50}},  // default video renderer
+    {0xB87BEB7B, 0x8D29, 0x423F, {0xAE, 0x4D, 0x65, 0x82, 0xC1, 0x01, 0x75, 0xAC}},  // VMR-7
+    {0x51B4ABF3, 0x748F, 0x4E3B, {0xA2, 0x76, 0xC8, 0x28, 0x33, 0x0E, 0x92, 0x6A}},  // VMR-9
+    {0xFA10746C, 0x9B63, 0x4B6C, {0xBC, 0x49, 0xFC, 0x30, 0x0E, 0xA5, 0xF2, 0x56}},  // EVR
+};
+
+constexpr size_t kMaxPinTypes = 32;
+
+GUID ClassIdOf(IBaseFilter* filter) {
+  GUID clsid = GUID_NULL;
+  filter->GetClassID(&clsid);
+  return clsid;
+}
+
+std::vector<ComPtr<IBaseFilter>> FiltersOf(IGraphBuilder* graph) {
+  std::vector<ComPtr<IBaseFilter>> filters;
+  ComPtr<IEnumFilters> enumerator;
+  if (FAILED(graph->EnumFilters(&enumerator))) return filters;
+  ComPtr<IBaseFilter> filter;
+  while (enumerator->Next(1, filter.ReleaseAndGetAddressOf(), nullptr) == S_OK) filters.push_back(filter);
+  return filters;
+}
+
+std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* filter) {
+  std::vector<ComPtr<IPin>> pins;
+  ComPtr<IEnumPins> enumerator;
+  if (FAILED(filter->EnumPins(&enumerator))) return pins;
+  ComPtr<IPin> pin;
+  while (enumerator->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK) pins.push_back(pin);
+  return pins;
+}
+
+bool IsDirection(IPin* pin, PIN_DIRECTION wanted) {
+  PIN_DIRECTION direction;
+  return SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted;
+}
+
+bool IsConnected(IPin* pin) {
+  ComPtr<IPin> peer;
+  return SUCCEEDED(pin->ConnectedTo(&peer)) && peer;
+}
+
+// Step 1 of both connection searches: the filters already in the graph.
+bool ConnectToGraphFilters(IGraphBuilder* graph, IPin* pin, ComPtr<IBaseFilter>& next) {
+  for (auto& filter : FiltersOf(graph)) {
+    if (ConnectPinToFilter(graph, pin, filter.Get())) {
+      next = filter;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string ReadBagString(IPropertyBag* bag, const wchar_t* name) {
+  VARIANT value;
+  ::VariantInit(&value);
+  std::string text;
+  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR) text = ToAnsi(value.bstrVal);
+  ::VariantClear(&value);
+  return text;
+}
+
+// Puts the program's audio filter into the graph as "EQ Audio" and connects the pin to it.
+// On success `pin` becomes the audio filter's first output pin.
+void InsertAudioFilter(IGraphBuilder* graph, ComPtr<IPin>& pin, IAudioFilterFactory* audioFilters) {
+  ComPtr<IBaseFilter> audio;
+  if (!audioFilters || FAILED(audioFilters->CreateAudioFilter(&audio)) || !audio) return;
+  if (!AddFilterToGraph(graph, audio, "EQ Audio")) return;
+  ComPtr<IMWAudioFilterInterface> control;
+  if (SUCCEEDED(audio.As(&control))) {
+    control->SetStreamSwitching(TRUE);
+    control->SetPCMCapture(TRUE);
+  }
+  ComPtr<IPin> output;
+  if (ConnectPinToFilter(graph, pin.Get(), audio.Get()) && GetPin(audio.Get(), PINDIR_OUTPUT, 1, output)) {
+    pin = output;
+    return;
+  }
+  RemoveFilterFromGraph(graph, audio);
+}
+
+// Disconnects one connected pin at a time, enumerating afresh each time and holding no other
+// pin across a disconnection: Wine's splitters free their output pins when their input is
+// disconnected, and Wine's pins are not reference-counted on their own (releasing a held
+// output pin afterwards crashed in DismantleGraph).
+void DisconnectAllPins(IGraphBuilder* graph, IBaseFilter* filter) {
+  for (int guard = 0; guard < 256; ++guard) {
+    ComPtr<IPin> connected;
+    for (auto& pin : PinsOf(filter)) {
+      if (IsConnected(pin.Get())) {
+        connected = pin;
+        break;
+      }
+    }
+    if (!connected || FAILED(graph->Disconnect(connected.Get()))) return;
+  }
+}
+
+}  // namespace
+
+void RenderOutputPins(TFilterBank& bank, IGraphBuilder* graph, IBaseFilter* filter, IAudioFilterFactory* audioFilters) {
+  for (auto& pin : PinsOf(filter)) {
+    if (!IsDirection(pin.Get(), PINDIR_OUTPUT)) continue;
+    ComPtr<IBaseFilter> next;
+    if (ConnectToGraphOrBank(bank, graph, pin.Get(), next) ||
+        ConnectToSystemFilter(bank, graph, pin.Get(), next, audioFilters))
+      RenderOutputPins(bank, graph, next.Get(), audioFilters);
+  }
+}
+
+bool ConnectToGraphOrBank(TFilterBank& bank, IGraphBuilder* graph, IPin* pin, ComPtr<IBaseFilter>& next) {
+  if (ConnectToGraphFilters(graph, pin, next)) return true;
+  bank.ResetWalk();
+  GUID clsid;
+  while (bank.NextFilter(clsid)) {
+    if (FindFilterByClassId(graph, clsid)) continue;
+    std::string name;
+    ComPtr<IBaseFilter> candidate;
+    bank.CurrentFilter(name, candidate);
+    if (!candidate || !AddFilterToGraph(graph, candidate, name)) continue;
+    if (ConnectPinToFilter(graph, pin, candidate.Get())) {
+      bank.ResetWalk();
+      next = candidate;
+      return true;
+    }
+    RemoveFilterFromGraph(graph, candidate);
+  }
+  return false;
+}
+
+bool ConnectToSystemFilter(TFilterBank& bank, IGraphBuilder* graph, IPin* original_pin, ComPtr<IBaseFilter>& next,
+                           IAudioFilterFactory* audioFilters) {
+  if (ConnectToGraphFilters(graph, original_pin, next)) return true;
+  ComPtr<IFilterMapper2> mapper;
+  if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&mapper)))) return false;
+
+  std::vector<GUID> types;  // (major, subtype) pairs
+  ComPtr<IEnumMediaTypes> media_types;
+  if (SUCCEEDED(original_pin->EnumMediaTypes(&media_types))) {
+    unique_media_type mt;
+    while (types.size() < 2 * kMaxPinTypes && media_types->Next(1, mt.put(), nullptr) == S_OK) {
+      types.push_back(mt->majortype);
+      types.push_back(mt->subtype);
+    }
+  }
+  ComPtr<IEnumMoniker> candidates;
+  if (mapper->EnumMatchingFilters(&candidates, 0, FALSE, MERIT_DO_NOT_USE + 1, TRUE,
+                                  static_cast<DWORD>(types.size() / 2), types.empty() ? nullptr : types.data(),
+                                  nullptr, nullptr, FALSE, FALSE, 0, nullptr, nullptr, nullptr) != S_OK ||
+      !candidates)
+    return false;
+
+  ComPtr<IPin> pin = original_pin;
+  ComPtr<IMoniker> moniker;
+  while (candidates->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+    ComPtr<IPropertyBag> bag;
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) continue;
+    const std::string name = ReadBagString(bag.Get(), L"FriendlyName");
+    if (bank.IsBlacklisted(name)) continue;
+    GUID clsid;
+    if (!ParseClsid(ReadBagString(bag.Get(), L"CLSID"), clsid) || FindFilterByClassId(graph, clsid)) continue;
+    ComPtr<IBaseFilter> candidate;
+    if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&candidate))) || !candidate) continue;
+    if (IsAudioRenderer(candidate.Get())) {
+      // One audio renderer chain per graph: the audio filter marks it.
+      if (FindFilterByClassId(graph, CLSID_MWAudioFilter)) continue;
+      InsertAudioFilter(graph, pin, audioFilters);
+    }
+    if (IsVideoRenderer(candidate.Get())) continue;  // video goes only to the engine's own renderer
+    if (!AddFilterToGraph(graph, candidate, name)) continue;
+    if (ConnectPinToFilter(graph, pin.Get(), candidate.Get())) {
+      next = candidate;
+      return true;
+    }
+    RemoveFilterFromGraph(graph, candidate);
+  }
+  return false;
+}
+
+bool ConnectPinToFilter(IGraphBuilder* graph, IPin* pin, IBaseFilter* filter) {
+  for (auto& input : PinsOf(filter)) {
+    if (!IsDirection(input.Get(), PINDIR_INPUT) || IsConnected(input.Get())) continue;
+    if (SUCCEEDED(graph->ConnectDirect(pin, input.Get(), nullptr))) return true;
+  }
+  return false;
+}
+
+bool FindFilterByClassId(IGraphBuilder* graph, const GUID& clsid, ComPtr<IBaseFilter>* filter) {
+  for (auto& f : FiltersOf(graph)) {
+    if (IsEqualGUID(ClassIdOf(f.Get()), clsid)) {
+      if (filter) *filter = f;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool AddFilterToGraph(IGraphBuilder* graph, ComPtr<IBaseFilter>& filter, const std::string& name) {
+  if (filter && SUCCEEDED(graph->AddFilter(filter.Get(), ToWide(name).c_str()))) return true;
+  filter.Reset();
+  return false;
+}
+
+bool RemoveFilterFromGraph(IGraphBuilder* graph, ComPtr<IBaseFilter>& filter) {
+  const bool removed = filter && SUCCEEDED(graph->RemoveFilter(filter.Get()));
+  filter.Reset();
+  return removed;
+}
+
+bool GetPin(IBaseFilter* filter, PIN_DIRECTION direction, int ordinal, ComPtr<IPin>& pin) {
+  int seen = 0;
+  for (auto& p : PinsOf(filter)) {
+    if (IsDirection(p.Get(), direction) && ++seen == ordinal) {
+      pin = p;
+      return true;
+    }
+  }
+  pin.Reset();
+  return false;
+}
+
+void CountPins(IBaseFilter* filter, int& inputs, int& outputs) {
+  inputs = outputs = 0;
+  for (auto& p : PinsOf(filter)) {
+    if (IsDirection(p.Get(), PINDIR_INPUT)) ++inputs;
+    else if (IsDirection(p.Get(), PINDIR_OUTPUT)) ++outputs;
+  }
+}
+
+bool IsRenderer(IBaseFilter* filter, const GUID& majorType) {
+  int inputs, outputs;
+  CountPins(filter, inputs, outputs);
+  if (inputs == 0 || outputs != 0) return false;
+  ComPtr<IPin> input;
+  ComPtr<IEnumMediaTypes> types;
+  unique_media_type mt;
+  return GetPin(filter, PINDIR_INPUT, 1, input) && SUCCEEDED(input->EnumMediaTypes(&types)) &&
+         types->Next(1, mt.put(), nullptr) == S_OK && IsEqualGUID(mt->majortype, majorType);
+}
+
+bool IsAudioRenderer(IBaseFilter* filter) {
+  return IsEqualGUID(ClassIdOf(filter), kKnownAudioRenderer) || IsRenderer(filter, MEDIATYPE_Audio);
+}
+
+bool IsVideoRenderer(IBaseFilter* filter) {
+  const GUID clsid = ClassIdOf(filter);
+  for (const GUID& known : kVideoRenderers)
+    if (IsEqualGUID(clsid, known)) return true;
+  return IsRenderer(filter, MEDIATYPE_Video);
+}
+
+bool FindRenderer(IGraphBuilder* graph, const GUID& majorType, ComPtr<IBaseFilter>* filter) {
+  for (auto& f : FiltersOf(graph)) {
+    int inputs, outputs;
+    CountPins(f.Get(), inputs, outputs);
+    if (inputs == 0 || outputs != 0) continue;
+    ComPtr<IPin> input;
+    if (!GetPin(f.Get(), PINDIR_INPUT, 1, input)) continue;
+    scoped_media_type_fields mt;
+    if (SUCCEEDED(input->ConnectionMediaType(mt.get())) && IsEqualGUID((*mt).majortype, majorType)) {
+      if (filter) *filter = f;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool CreateFilterByClassId(const GUID& clsid, ComPtr<IBaseFilter>& filter) {
+  filter.Reset();
+  if (IsEqualGUID(clsid, GUID_NULL)) return false;
+  return SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC, IID_PPV_ARGS(&filter)));
+}
+
+bool LoadSource(IBaseFilter* filter, const std::string& fileName) {
+  ComPtr<IFileSourceFilter> source;
+  if (!filter || FAILED(filter->QueryInterface(IID_PPV_ARGS(&source)))) return false;
+  return SUCCEEDED(source->Load(ToWide(fileName).c_str(), nullptr));
+}
+
+bool CreateSourceFilter(IGraphBuilder* graph, const GUID& clsid, const std::string& fileName,
+                        const std::string& filterName, ComPtr<IBaseFilter>& filter) {
+  if (CreateFilterByClassId(clsid, filter) && LoadSource(filter.Get(), fileName) &&
+      AddFilterToGraph(graph, filter, filterName))
+    return true;
+  filter.Reset();
+  return false;
+}
+
+bool AddSystemSourceFilter(IGraphBuilder* graph, const std::string& fileName, const std::string& filterName,
+                           ComPtr<IBaseFilter>& filter) {
+  filter.Reset();
+  return SUCCEEDED(graph->AddSourceFilter(ToWide(fileName).c_str(), ToWide(filterName).c_str(), &filter));
+}
+
+HRESULT RegisterGraph(IUnknown* graph, DWORD& cookie) {
+  cookie = 0;
+  ComPtr<IRunningObjectTable> rot;
+  HRESULT hr = ::GetRunningObjectTable(0, &rot);
+  if (FAILED(hr)) return hr;
+  const std::wstring name = ToWide(FormatRotName(graph, ::GetCurrentProcessId()));
+  ComPtr<IMoniker> moniker;
+  if (FAILED(hr = ::CreateItemMoniker(L"!", name.c_str(), &moniker))) return hr;
+  return rot->Register(ROTFLAGS_REGISTRATIONKEEPSALIVE, graph, moniker.Get(), &cookie);
+}
+
+HRESULT RevokeGraph(DWORD cookie) {
+  ComPtr<IRunningObjectTable> rot;
+  const HRESULT hr = ::GetRunningObjectTable(0, &rot);
+  return FAILED(hr) ? hr : rot->Revoke(cookie);
+}
+
+void DismantleGraph(ComPtr<IGraphBuilder>& graph) {
+  if (!graph) return;
+  for (;;) {
+    // Removing a filter invalidates the enumeration: start a fresh one each time.
+    ComPtr<IEnumFilters> enumerator;
+    ComPtr<IBaseFilter> filter;
+    if (FAILED(graph->EnumFilters(&enumerator)) || enumerator->Next(1, &filter, nullptr) != S_OK) break;
+    DisconnectAllPins(graph.Get(), filter.Get());
+    if (FAILED(graph->RemoveFilter(filter.Get()))) break;  // never loop on a filter that stays
+  }
+  graph.Reset();
+}
+
+}  // namespace qvr::engine

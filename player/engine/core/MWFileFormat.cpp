@@ -1,0 +1,119 @@
+#include "player/engine/core/MWFileFormat.h"
+
+#include <cerrno>
+#include <cstring>
+#ifdef _WIN32
+#include <share.h>
+#endif
+
+namespace qvr::engine {
+
+TMWFile::TMWFile(const std::string& fileName) : file_name_(fileName) {
+#ifdef _WIN32
+  file_ = _fsopen(fileName.c_str(), "rb", _SH_DENYWR);
+#else
+  file_ = std::fopen(fileName.c_str(), "rb");
+#endif
+  last_result_ = file_ ? 0 : (errno ? errno : EIO);
+}
+
+TMWFile::~TMWFile() {
+  if (file_) std::fclose(file_);
+}
+
+bool TMWFile::Seek(uint64_t position) {
+  if (!file_) return false;
+#ifdef _WIN32
+  const int rc = _fseeki64(file_, static_cast<__int64>(position), SEEK_SET);
+#else
+  const int rc = fseeko(file_, static_cast<off_t>(position), SEEK_SET);
+#endif
+  last_result_ = rc == 0 ? 0 : EIO;
+  return last_result_ == 0;
+}
+
+bool TMWFile::Read(void* buffer, size_t count, size_t* transferred) {
+  if (transferred) *transferred = 0;
+  if (!file_) return false;
+  const size_t n = std::fread(buffer, 1, count, file_);
+  if (transferred) *transferred = n;
+  last_result_ = std::ferror(file_) ? EIO : 0;
+  return last_result_ == 0;
+}
+
+bool TMWFile::Eof() {
+  if (!file_) return true;
+  const int c = std::fgetc(file_);
+  if (c == EOF) return true;
+  std::ungetc(c, file_);
+  return false;
+}
+
+namespace {
+
+// The detection's 8-byte window: each read overwrites its first bytes, a short read leaves the
+// rest as it was, and every comparison looks at the window as it stands.
+class Window {
+ public:
+  explicit Window(TMWCustomFile& file) : file_(file) {}
+  void ReadAt(uint64_t offset, size_t count) {
+    if (file_.Seek(offset)) file_.Read(bytes_, count);
+  }
+  bool Is(const char* text, size_t n) const { return std::memcmp(bytes_, text, n) == 0; }
+  bool Is(const unsigned char (&b)[4]) const { return std::memcmp(bytes_, b, 4) == 0; }
+  unsigned char operator[](size_t i) const { return bytes_[i]; }
+
+ private:
+  TMWCustomFile& file_;
+  unsigned char bytes_[8] = {};
+};
+
+}  // namespace
+
+TMediaKind DetectMediaType(TMWCustomFile& file) {
+  if (!file.Opened()) return mkUnknown;
+  Window w(file);
+  w.ReadAt(0, 4);
+  if (w.Is("RIFF", 4)) {
+    w.ReadAt(8, 4);
+    if (w.Is("AVI ", 4)) return mkAvi;
+    if (w.Is("WAVE", 4)) return mkWave;
+    if (w.Is("CDDA", 4)) return mkCdAudio;
+    if (w.Is("CDXA", 4)) {
+      w.ReadAt(36, 4);
+      return w.Is("data", 4) ? mkMpeg1Program : mkUnknown;
+    }
+    return mkUnknown;
+  }
+  if (w.Is("FLV", 3)) return mkFlv;
+  if (w.Is("OggS", 4)) {
+    w.ReadAt(29, 6);
+    if (w.Is("vorbis", 6)) return mkOggVorbis;
+    return w.Is("video", 5) ? mkOggVideo : mkUnknown;
+  }
+  if (w.Is(".RMF", 4)) return mkRealMedia;
+  static constexpr unsigned char kPackStart[4] = {0x00, 0x00, 0x01, 0xBA};
+  static constexpr unsigned char kSystemHeader[4] = {0x00, 0x00, 0x01, 0xBB};
+  if (w.Is(kPackStart)) {
+    w.ReadAt(12, 4);
+    if (w.Is(kSystemHeader)) return mkMpeg1Program;
+    return (w[1] == 0xF8 && w[2] == 0x00 && w[3] == 0x00) ? mkMpeg2Program : mkUnknown;
+  }
+  w.ReadAt(4, 8);
+  if (w.Is("moov", 4) || w.Is("ftypqt", 6) || w.Is("ftypmp42", 8) || w.Is("ftyp3gp4", 8) || w.Is("ftypisom", 8))
+    return mkMp4;
+  w.ReadAt(8, 8);
+  if (w.Is("matroska", 8)) return mkMatroska;
+  w.ReadAt(0, 4);
+  static constexpr unsigned char kAsfHeader[4] = {0x30, 0x26, 0xB2, 0x75};
+  if (w.Is(kAsfHeader)) return mkAsf;  // tested after the MPEG audio sync, and wins
+  if ((w[0] == 0xFF && (w[1] & 0xE0) == 0xE0) || (w.Is("ID3", 3) && w[3] == 0x03)) return mkMpegAudio;
+  return mkUnknown;
+}
+
+TMediaKind DetectMediaType(const std::string& fileName) {
+  TMWFile file(fileName);
+  return DetectMediaType(file);
+}
+
+}  // namespace qvr::engine
