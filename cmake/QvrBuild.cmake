@@ -14,6 +14,12 @@ if(QVR_WERROR)
   target_compile_options(qvr_warnings INTERFACE -Werror)
 endif()
 
+if(QVR_FUZZ)
+  # Everything the fuzz targets link is instrumented for coverage and checked by the sanitizers.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(QVR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

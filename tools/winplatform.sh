@@ -62,6 +62,9 @@ make_cache() {
   "$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1
   # Without this a crashing program waits forever on a dialog under Xvfb.
   "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+  # Windows 10, not Wine's default of Windows 7: on 6.1 the player picks the Enhanced Video
+  # Renderer, whose 64-bit build under Wine crashes on the first frame.
+  "$WINELOADER" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f </dev/null >/dev/null 2>&1
   wineserver -k || true
   wineserver -w || true
   [ -f "$prefix/system.reg" ] && [ -f "$prefix/user.reg" ] || { log "wineboot made no prefix"; return 1; }

@@ -94,20 +94,26 @@ void InsertAudioFilter(IGraphBuilder* graph, ComPtr<IPin>& pin, IAudioFilterFact
   RemoveFilterFromGraph(graph, audio);
 }
 
-// Disconnects one connected pin at a time, enumerating afresh each time and holding no other
-// pin across a disconnection: Wine's splitters free their output pins when their input is
-// disconnected, and Wine's pins are not reference-counted on their own (releasing a held
-// output pin afterwards crashed in DismantleGraph).
+// Disconnects the filter's connections one at a time, both ends of each, output pins first,
+// enumerating afresh each time. Wine's splitters free their output pins when their input is
+// disconnected, and Wine's pins are not reference-counted on their own: a held output pin, or
+// a downstream pin still connected to a freed one, crashed in DismantleGraph (pin_ConnectedTo).
 void DisconnectAllPins(IGraphBuilder* graph, IBaseFilter* filter) {
   for (int guard = 0; guard < 256; ++guard) {
-    ComPtr<IPin> connected;
-    for (auto& pin : PinsOf(filter)) {
-      if (IsConnected(pin.Get())) {
-        connected = pin;
-        break;
+    ComPtr<IPin> pin, peer;
+    for (PIN_DIRECTION direction : {PINDIR_OUTPUT, PINDIR_INPUT}) {
+      for (auto& candidate : PinsOf(filter)) {
+        if (IsDirection(candidate.Get(), direction) && SUCCEEDED(candidate->ConnectedTo(&peer)) && peer) {
+          pin = candidate;
+          break;
+        }
       }
+      if (pin) break;
     }
-    if (!connected || FAILED(graph->Disconnect(connected.Get()))) return;
+    if (!pin) return;
+    graph->Disconnect(peer.Get());
+    peer.Reset();
+    if (FAILED(graph->Disconnect(pin.Get()))) return;
   }
 }
 

@@ -83,16 +83,15 @@ HRESULT TMWMediaPlayer::Open(const std::string& name) {
   return S_OK;
 }
 
-HRESULT TMWMediaPlayer::ChooseSource(const std::string& name, ComPtr<IBaseFilter>& source) {
+HRESULT TMWMediaPlayer::ChooseSource(const std::string& name, bool trySystemSource, ComPtr<IBaseFilter>& source) {
   if (IsStreamUrl(name)) {
     if (CreateSourceFilter(Graph.Get(), kClsidShoutcastSource, name, "SHOUTcast", source)) return S_OK;
     if (AddSystemSourceFilter(Graph.Get(), name, name, source)) return S_OK;
     return E_NOTIMPL;
   }
-  if (AddSystemSourceFilter(Graph.Get(), name, name, source)) return S_OK;
+  if (trySystemSource && AddSystemSourceFilter(Graph.Get(), name, name, source)) return S_OK;
 
-  TMediaKind kind = DetectMediaType(name);
-  if (kind == mkUnknown) kind = KindFromExtension(name);
+  const TMediaKind kind = ContainerKind(name);
   if (kind == mkAsf) return CreateSourceFilter(Graph.Get(), kClsidWMAsfReader, name, name, source) ? S_OK : E_NOTIMPL;
   const TPrivateSource* private_source = PrivateSourceFor(kind);
   if (!private_source) return S_OK;  // no source: the caller reports S_FALSE
@@ -106,11 +105,32 @@ HRESULT TMWMediaPlayer::ChooseSource(const std::string& name, ComPtr<IBaseFilter
   return S_OK;
 }
 
+TMediaKind TMWMediaPlayer::ContainerKind(const std::string& name) {
+  const TMediaKind kind = DetectMediaType(name);
+  return kind != mkUnknown ? kind : KindFromExtension(name);
+}
+
 HRESULT TMWMediaPlayer::BuildGraph(const std::string& name) {
+  const HRESULT hr = BuildGraphFrom(name, true);
+  if (hr != S_FALSE || IsStreamUrl(name)) return hr;
+  const TMediaKind kind = ContainerKind(name);
+  if (kind != mkAsf && !PrivateSourceFor(kind)) return hr;
+  // The system "opens" any file with its generic async file source, which then renders
+  // nothing for containers only our private sources read: build once more from the source
+  // the content or the extension names.
+  DismantleGraph(Graph);
+  VideoRenderer.reset();
+  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                              IID_PPV_ARGS(&Graph))))
+    return E_UNEXPECTED;
+  return BuildGraphFrom(name, false);
+}
+
+HRESULT TMWMediaPlayer::BuildGraphFrom(const std::string& name, bool trySystemSource) {
   ColorControlsAvailable = false;
   EqualizerAvailable = false;
   ComPtr<IBaseFilter> source;
-  if (const HRESULT hr = ChooseSource(name, source); FAILED(hr)) return hr;
+  if (const HRESULT hr = ChooseSource(name, trySystemSource, source); FAILED(hr)) return hr;
   if (!source) return S_FALSE;
 
   VideoRenderer = CreateVideoRender(UseEVR);

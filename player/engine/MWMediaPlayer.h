@@ -17,6 +17,7 @@
 #include "player/audio/MWAudioFilterInterface.h"
 #include "player/engine/AudioFilterFactory.h"
 #include "player/engine/UFilterBank.h"
+#include "player/engine/core/MWFileFormat.h"
 #include "player/engine/video.h"
 
 namespace qvr::engine {
@@ -100,7 +101,9 @@ class TMWMediaPlayer {
 
  private:
   HRESULT BuildGraph(const std::string& name);
-  HRESULT ChooseSource(const std::string& name, Microsoft::WRL::ComPtr<IBaseFilter>& source);
+  HRESULT BuildGraphFrom(const std::string& name, bool trySystemSource);
+  HRESULT ChooseSource(const std::string& name, bool trySystemSource, Microsoft::WRL::ComPtr<IBaseFilter>& source);
+  static TMediaKind ContainerKind(const std::string& name);
   void ApplyEqualizer();
   void ApplyLevel(int32_t level, int32_t percentToStore, bool storeVolume);
   RECT VideoClientRect() const;
