@@ -70,6 +70,11 @@ DWORD TWin32FileSystem::WriteContents(HANDLE file, std::string_view data) {
 }
 
 std::error_code TWin32FileSystem::WriteFileAtomically(const std::string& path, std::string_view contents) {
+  // Windows' MoveFileEx refuses to replace a read-only file (ERROR_ACCESS_DENIED); Wine 8's
+  // replaces it (seen in playlist_win_tests). Refusing here gives the same answer on both.
+  const DWORD attributes = Attributes(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    return Win32Error(ERROR_ACCESS_DENIED);
   const std::string temporary = path + ".qvr-save.tmp";
   DWORD error = ERROR_SUCCESS;
   {
