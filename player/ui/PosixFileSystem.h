@@ -1,0 +1,26 @@
+// IFileSystem on POSIX calls, for the native build (tests and tools). Names are compared with
+// ASCII letter case folded, as on the player's file systems; symbolic links to folders are
+// listed as files, so a folder scan cannot loop.
+#pragma once
+
+#include "player/ui/core/FileSystem.h"
+
+namespace qvr::ui {
+
+class TPosixFileSystem : public IFileSystem {
+ public:
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  std::vector<TFolderEntry> ListFolder(const std::string& folder) override;
+  std::error_code RemoveFile(const std::string& path) override;
+  std::error_code ReadWholeFile(const std::string& path, std::string& contents) override;
+  std::error_code WriteFileAtomically(const std::string& path, std::string_view contents) override;
+  std::string JoinPath(std::string_view folder, std::string_view name) const override;
+  std::string PathKey(std::string_view path) const override;
+
+ protected:
+  // Writes all of `data` to `fd`; 0 or an errno value. Tests override it to fail part-way.
+  virtual int WriteContents(int fd, std::string_view data);
+};
+
+}  // namespace qvr::ui

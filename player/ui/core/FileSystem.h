@@ -1,0 +1,48 @@
+// The playlist's one seam to the file system. Paths are 8-bit strings in the system code page,
+// passed to the platform as they are (a relative path resolves against the process's current
+// directory). Implementations: TWin32FileSystem (ANSI Win32 calls) and TPosixFileSystem (the
+// native build). Callers use one instance from one thread; it keeps no state between calls.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace qvr::ui {
+
+struct TFolderEntry {
+  std::string Name;  // without the folder
+  bool IsDirectory = false;
+};
+
+class IFileSystem {
+ public:
+  virtual ~IFileSystem() = default;
+
+  // An existing file; false for a folder.
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual bool DirectoryExists(const std::string& path) = 0;
+
+  // Every entry of `folder` (hidden and system ones too) in the order the file system returns
+  // them; "." and ".." may be among them. An unreadable folder gives no entries.
+  virtual std::vector<TFolderEntry> ListFolder(const std::string& folder) = 0;
+
+  virtual std::error_code RemoveFile(const std::string& path) = 0;
+
+  virtual std::error_code ReadWholeFile(const std::string& path, std::string& contents) = 0;
+
+  // Replaces `path` with `contents` all at once: the data goes to a temporary file in the same
+  // folder, is flushed to the disk and then takes the target's place. On failure the old file
+  // is untouched, the temporary file is gone and the first error is returned.
+  virtual std::error_code WriteFileAtomically(const std::string& path, std::string_view contents) = 0;
+
+  // `folder` + separator + `name`, without doubling a separator `folder` already ends with.
+  virtual std::string JoinPath(std::string_view folder, std::string_view name) const = 0;
+
+  // Paths are compared case-insensitively: two paths name the same playlist row exactly when
+  // their keys are equal.
+  virtual std::string PathKey(std::string_view path) const = 0;
+};
+
+}  // namespace qvr::ui

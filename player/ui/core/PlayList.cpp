@@ -1,0 +1,314 @@
+#include "player/ui/core/PlayList.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "player/ui/core/MediaMask.h"
+
+namespace qvr::ui {
+namespace {
+
+class TNoView final : public IPlayListView {
+ public:
+  void RowsChanged() override {}
+  void RepaintRow(int) override {}
+  void RepaintAllRows() override {}
+  void SetHasRows(bool) override {}
+  void ResetDropTarget() override {}
+  void CaptureDockState() override {}
+  void RedockAfterPlay() override {}
+};
+TNoView NoView;
+
+constexpr std::string_view kNameSeparators = "\\/:";
+
+size_t NameStart(std::string_view path) {
+  const size_t sep = path.find_last_of(kNameSeparators);
+  return sep == std::string_view::npos ? 0 : sep + 1;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+}  // namespace
+
+std::string FormatDuration(int32_t seconds) {
+  const int32_t hours = seconds / 3600;
+  const int32_t rest = seconds % 3600;
+  char text[40];
+  if (hours > 0)
+    std::snprintf(text, sizeof text, "%.2d:%.2d:%.2d", static_cast<int>(hours), static_cast<int>(rest / 60),
+                  static_cast<int>(rest % 60));
+  else
+    std::snprintf(text, sizeof text, "%.2d:%.2d", static_cast<int>(rest / 60), static_cast<int>(rest % 60));
+  return text;
+}
+
+std::string TitleFromPath(std::string_view path) {
+  std::string_view name = path.substr(NameStart(path));
+  const size_t dot = name.rfind('.');
+  return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+}
+
+std::string PlaylistFileName(std::string_view path) {
+  const size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos || dot < NameStart(path)) return std::string(path) + ".m3u";
+  if (EqualsIgnoringAsciiCase(path.substr(dot), ".m3u")) return std::string(path);
+  return std::string(path.substr(0, dot)) + ".m3u";
+}
+
+std::vector<std::string_view> SplitPlaylistText(std::string_view text) {
+  // Other players write UTF-8 with a byte-order mark; left in place it would spoil the first line.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  text = text.substr(0, text.find('\0'));
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    if (i > start) lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+TPlayList::TPlayList(IFileSystem& fileSystem) : FFileSystem(fileSystem), FView(&NoView) {}
+
+void TPlayList::SetView(IPlayListView* view) { FView = view ? view : &NoView; }
+
+int TPlayList::SelectedCount() const {
+  return static_cast<int>(std::count_if(FRows.begin(), FRows.end(), [](const TRow& row) { return row.Selected; }));
+}
+
+void TPlayList::SetFocusedRow(int index) {
+  if (index < -1 || index >= RowCount()) return;
+  FFocusedRow = index;
+  FView->RepaintAllRows();
+}
+
+void TPlayList::SetSelected(int index, bool selected) {
+  if (index < 0 || index >= RowCount()) return;
+  FRows[static_cast<size_t>(index)].Selected = selected;
+  FView->RepaintRow(index);
+}
+
+void TPlayList::SelectAll() {
+  for (TRow& row : FRows) row.Selected = true;
+  FView->RepaintAllRows();
+}
+
+void TPlayList::SelectNone() {
+  for (TRow& row : FRows) row.Selected = false;
+  FView->RepaintAllRows();
+}
+
+void TPlayList::InvertSelection() {
+  for (TRow& row : FRows) row.Selected = !row.Selected;
+  FView->RepaintAllRows();
+}
+
+void TPlayList::SelectOnly(int index) {
+  FView->ResetDropTarget();
+  for (size_t i = 0; i < FRows.size(); ++i) FRows[i].Selected = static_cast<int>(i) == index;
+  FView->RepaintAllRows();
+}
+
+int TPlayList::FindRow(const std::string& key) const {
+  if (!FKeys.contains(key)) return -1;
+  for (size_t i = 0; i < FRows.size(); ++i)
+    if (FRows[i].Key == key) return static_cast<int>(i);
+  return -1;
+}
+
+void TPlayList::SetCurrentFile(const std::string& path) {
+  FCurrentFile = path;
+  FCurrentKey = FFileSystem.PathKey(path);
+}
+
+void TPlayList::RederiveCurrentIndex() {
+  // Rows are unique by key, so a current index that still holds the key is the answer.
+  if (FCurrentIndex >= 0 && FCurrentIndex < RowCount() && FKeys.contains(FCurrentKey) &&
+      FRows[static_cast<size_t>(FCurrentIndex)].Key == FCurrentKey)
+    return;
+  FCurrentIndex = FindRow(FCurrentKey);
+}
+
+void TPlayList::RepaintRow(int index) {
+  if (index >= 0 && index < RowCount()) FView->RepaintRow(index);
+}
+
+void TPlayList::AddFile(const std::string& path) {
+  std::string key = FFileSystem.PathKey(path);
+  if (FKeys.contains(key)) return;
+  FView->SetHasRows(true);
+  TRow row;
+  row.Item.Title = TitleFromPath(path);
+  row.Item.FileName = path;
+  row.Key = key;
+  FRows.push_back(std::move(row));
+  FKeys.insert(std::move(key));
+  FView->RowsChanged();
+  const int old = FCurrentIndex;
+  RederiveCurrentIndex();
+  RepaintRow(old);
+  if (FCurrentIndex != old) RepaintRow(FCurrentIndex);
+}
+
+void TPlayList::AddPath(const std::string& path) {
+  if (FFileSystem.DirectoryExists(path))
+    ScanFolder(path);
+  else if (MatchesMaskList(path, MediaMaskList))
+    AddFile(path);
+}
+
+void TPlayList::ScanFolder(const std::string& folder) {
+  for (const TFolderEntry& entry : FFileSystem.ListFolder(folder)) {
+    if (entry.Name == "." || entry.Name == "..") continue;
+    if (entry.IsDirectory)
+      ScanFolder(FFileSystem.JoinPath(folder, entry.Name));
+    else if (MatchesMaskList(entry.Name, MediaMaskList))
+      AddFile(FFileSystem.JoinPath(folder, entry.Name));
+  }
+}
+
+template <typename Predicate>
+int TPlayList::RemoveRowsIf(Predicate remove) {
+  int firstRemoved = -1;
+  int focused = FFocusedRow;
+  size_t kept = 0;
+  for (size_t i = 0; i < FRows.size(); ++i) {
+    TRow& row = FRows[i];
+    if (!remove(row)) {
+      if (kept != i) FRows[kept] = std::move(row);
+      ++kept;
+      continue;
+    }
+    const int index = static_cast<int>(i);
+    if (firstRemoved < 0) firstRemoved = index;
+    if (index == FFocusedRow)
+      focused = -1;
+    else if (index < FFocusedRow && focused > 0)
+      --focused;
+    FKeys.erase(row.Key);
+  }
+  FRows.resize(kept);
+  FFocusedRow = focused;
+  if (firstRemoved >= 0) {
+    FView->RowsChanged();
+    if (FRows.empty()) FView->SetHasRows(false);
+  }
+  return firstRemoved;
+}
+
+void TPlayList::RemoveItems(bool all, bool deleteFiles) {
+  const int firstRemoved = RemoveRowsIf([&](const TRow& row) {
+    if (!all && !row.Selected) return false;
+    if (deleteFiles) FFileSystem.RemoveFile(row.Item.FileName);  // a failure still removes the row
+    return true;
+  });
+  if (!all && !FRows.empty() && firstRemoved >= 0) {
+    const int select = std::min(firstRemoved, RowCount() - 1);
+    SelectOnly(select);
+    if (FFocusedRow < 0) FFocusedRow = select;
+  }
+  if (all) FView->SetHasRows(false);
+  if (!FRows.empty()) RederiveCurrentIndex();
+}
+
+void TPlayList::RemoveDeadFiles() {
+  RemoveRowsIf([&](const TRow& row) { return !FFileSystem.FileExists(row.Item.FileName); });
+  if (!FRows.empty()) RederiveCurrentIndex();
+}
+
+void TPlayList::MoveRow(int from, int to) {
+  const int count = RowCount();
+  if (from < 0 || from >= count || to < 0 || to >= count || from == to) return;
+  TRow row = std::move(FRows[static_cast<size_t>(from)]);
+  FRows.erase(FRows.begin() + from);
+  FRows.insert(FRows.begin() + to, std::move(row));
+  for (TRow& r : FRows) r.Selected = false;
+  FRows[static_cast<size_t>(to)].Selected = true;
+  FFocusedRow = to;
+  RederiveCurrentIndex();
+  FView->RowsChanged();
+}
+
+void TPlayList::PlayItem(int index) {
+  if (index < 0 || index >= RowCount()) return;
+  FView->CaptureDockState();
+  const int old = FCurrentIndex;
+  FCurrentIndex = index;
+  FFocusedRow = index;
+  SelectOnly(index);
+  RepaintRow(old);
+  FView->RepaintAllRows();
+  // A copy: the main window may change the list from inside OnPlay.
+  const std::string path = FRows[static_cast<size_t>(index)].Item.FileName;
+  if (OnPlay) OnPlay(path, 0);
+  SetCurrentFile(path);
+  const int before = FCurrentIndex;
+  RederiveCurrentIndex();
+  if (FCurrentIndex != before) FView->RepaintAllRows();
+}
+
+void TPlayList::PlayNext() {
+  if (FRows.empty()) return;
+  int next = FCurrentIndex + 1;
+  if (next >= RowCount()) next = 0;
+  PlayItem(next);
+}
+
+void TPlayList::PlayPrevious() {
+  int previous = FCurrentIndex - 1;
+  if (previous < 0) previous = RowCount() - 1;
+  PlayItem(previous);
+}
+
+void TPlayList::SetNowPlaying(const std::string& path, int32_t seconds) {
+  int index = FindRow(FFileSystem.PathKey(path));
+  if (index < 0) {
+    AddFile(path);
+    index = RowCount() - 1;
+  }
+  TPlayListItem& item = FRows[static_cast<size_t>(index)].Item;
+  item.Duration = seconds;
+  item.DurationText = FormatDuration(seconds);
+  const int old = FCurrentIndex;
+  FCurrentIndex = index;
+  SetCurrentFile(path);
+  RepaintRow(index);
+  if (old != index) RepaintRow(old);
+  FView->RedockAfterPlay();
+}
+
+std::error_code TPlayList::LoadPlaylist(const std::string& path) {
+  RemoveItems(true, false);
+  std::string text;
+  if (const std::error_code error = FFileSystem.ReadWholeFile(path, text)) return error;
+  for (std::string_view view : SplitPlaylistText(text)) {
+    std::string line(view);
+    if (MatchesMaskList(line, MediaMaskList) && FFileSystem.FileExists(line)) AddFile(line);
+  }
+  return {};
+}
+
+std::string TPlayList::PlaylistText() const {
+  std::string text;
+  for (const TRow& row : FRows) {
+    text += row.Item.FileName;
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::error_code TPlayList::SavePlaylist(const std::string& path) {
+  return FFileSystem.WriteFileAtomically(PlaylistFileName(path), PlaylistText());
+}
+
+}  // namespace qvr::ui

@@ -1,0 +1,263 @@
+#include "player/ui/core/PlayList.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "player/ui/tests/FakePlayListHost.h"
+
+namespace {
+
+using namespace qvr::ui;
+using qvr::ui::testing::TFakeFileSystem;
+using qvr::ui::testing::TRecordingView;
+
+std::vector<std::string> Paths(const TPlayList& list) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < list.RowCount(); ++i) paths.push_back(list.Item(i).FileName);
+  return paths;
+}
+
+std::vector<int> Selected(const TPlayList& list) {
+  std::vector<int> rows;
+  for (int i = 0; i < list.RowCount(); ++i)
+    if (list.IsSelected(i)) rows.push_back(i);
+  return rows;
+}
+
+class PlayListTest : public ::testing::Test {
+ protected:
+  PlayListTest() {
+    list.SetView(&view);
+    list.OnPlay = [this](const std::string& path, uint8_t flag) {
+      played.push_back(path);
+      EXPECT_EQ(0, flag);
+    };
+  }
+  void AddRows(int count) {
+    for (int i = 0; i < count; ++i) list.AddFile("C:\\m\\" + std::to_string(i) + ".mp3");
+  }
+
+  TFakeFileSystem fs;
+  TRecordingView view;
+  TPlayList list{fs};
+  std::vector<std::string> played;
+};
+
+TEST(PlayListText, FormatsDurations) {
+  EXPECT_EQ("00:00", FormatDuration(0));
+  EXPECT_EQ("00:59", FormatDuration(59));
+  EXPECT_EQ("01:15", FormatDuration(75));
+  EXPECT_EQ("59:59", FormatDuration(3599));
+  EXPECT_EQ("01:00:00", FormatDuration(3600));
+  EXPECT_EQ("01:02:05", FormatDuration(3725));
+  EXPECT_EQ("100:00:00", FormatDuration(360000));
+}
+
+TEST(PlayListText, TitlesAndPlaylistNames) {
+  EXPECT_EQ("a.b", TitleFromPath("C:\\Music\\a.b.mp3"));
+  EXPECT_EQ("noext", TitleFromPath("C:\\dir.x\\noext"));
+  EXPECT_EQ("song", TitleFromPath("http://host/x/song.mp3"));
+  EXPECT_EQ("", TitleFromPath(".hidden"));
+
+  EXPECT_EQ("list.m3u", PlaylistFileName("list"));
+  EXPECT_EQ("list.m3u", PlaylistFileName("list.txt"));
+  EXPECT_EQ("list.m3u", PlaylistFileName("list."));
+  EXPECT_EQ("List.M3U", PlaylistFileName("List.M3U"));
+  EXPECT_EQ("C:\\a.b\\list.m3u", PlaylistFileName("C:\\a.b\\list"));
+}
+
+TEST(PlayListText, SplitsLinesSkipsByteOrderMarkAndStopsAtNul) {
+  using Lines = std::vector<std::string_view>;
+  EXPECT_EQ((Lines{"a", "b", "c", "d"}), SplitPlaylistText("\xEF\xBB\xBF" "a\r\nb\rc\n\nd"));
+  EXPECT_EQ((Lines{"a", "b"}), SplitPlaylistText("a\n\rb\r\n"));
+  EXPECT_EQ((Lines{"a"}), SplitPlaylistText(std::string_view("a\r\n\0b\r\n", 7)));
+  EXPECT_EQ((Lines{"x\xEF\xBB\xBFy"}), SplitPlaylistText("x\xEF\xBB\xBFy"));
+  EXPECT_TRUE(SplitPlaylistText("\xEF\xBB\xBF").empty());
+}
+
+TEST_F(PlayListTest, AddFileIgnoresLetterCaseDuplicatesAndTellsTheWindow) {
+  list.AddFile("C:\\Music\\Song.mp3");
+  list.AddFile("c:\\music\\SONG.MP3");
+  ASSERT_EQ(1, list.RowCount());
+  EXPECT_EQ("Song", list.Item(0).Title);
+  EXPECT_EQ(0, list.Item(0).Duration);
+  EXPECT_EQ("", list.Item(0).DurationText);
+  EXPECT_TRUE(view.Saw("has-rows"));
+  EXPECT_EQ(-1, list.CurrentIndex());
+}
+
+TEST_F(PlayListTest, NextAndPreviousWrapAround) {
+  list.PlayPrevious();
+  list.PlayNext();
+  EXPECT_TRUE(played.empty());  // an empty list plays nothing
+
+  AddRows(3);
+  list.PlayNext();  // nothing playing yet: row 0
+  list.PlayPrevious();
+  list.PlayPrevious();
+  list.PlayNext();
+  list.PlayNext();
+  EXPECT_EQ((std::vector<std::string>{"C:\\m\\0.mp3", "C:\\m\\2.mp3", "C:\\m\\1.mp3", "C:\\m\\2.mp3", "C:\\m\\0.mp3"}),
+            played);
+  EXPECT_EQ(0, list.CurrentIndex());
+  EXPECT_EQ("C:\\m\\0.mp3", list.CurrentFile());
+  EXPECT_EQ(0, list.FocusedRow());
+  EXPECT_EQ(std::vector<int>{0}, Selected(list));
+
+  list.PlayItem(3);
+  list.PlayItem(-1);
+  EXPECT_EQ(5u, played.size());
+}
+
+TEST_F(PlayListTest, PlayItemCapturesTheDockBeforeOnPlayAndSetNowPlayingRedocks) {
+  AddRows(2);
+  list.OnPlay = [this](const std::string& path, uint8_t) {
+    EXPECT_TRUE(view.Saw("capture-dock"));
+    list.SetNowPlaying(path, 75);  // the main window reports back from inside OnPlay
+  };
+  list.PlayItem(1);
+  EXPECT_EQ(1, list.CurrentIndex());
+  EXPECT_EQ("01:15", list.Item(1).DurationText);
+  EXPECT_TRUE(view.Saw("redock"));
+}
+
+TEST_F(PlayListTest, OnPlayMayEmptyTheList) {
+  AddRows(2);
+  list.OnPlay = [this](const std::string& path, uint8_t) {
+    list.RemoveItems(true, false);
+    played.push_back(path);
+  };
+  list.PlayItem(1);
+  EXPECT_EQ(std::vector<std::string>{"C:\\m\\1.mp3"}, played);
+  EXPECT_EQ("C:\\m\\1.mp3", list.CurrentFile());
+  EXPECT_EQ(-1, list.CurrentIndex());
+}
+
+TEST_F(PlayListTest, SetNowPlayingFindsOrAppendsTheRow) {
+  AddRows(2);
+  list.SetNowPlaying("c:\\M\\1.MP3", 3725);
+  EXPECT_EQ(2, list.RowCount());
+  EXPECT_EQ(1, list.CurrentIndex());
+  EXPECT_EQ("c:\\M\\1.MP3", list.CurrentFile());
+  EXPECT_EQ(3725, list.Item(1).Duration);
+  EXPECT_EQ("01:02:05", list.Item(1).DurationText);
+
+  list.SetNowPlaying("http://radio/stream", 0);
+  EXPECT_EQ(3, list.RowCount());
+  EXPECT_EQ(2, list.CurrentIndex());
+  EXPECT_EQ("00:00", list.Item(2).DurationText);
+}
+
+TEST_F(PlayListTest, RemovingSelectedRowsSelectsTheRowNowInTheirPlace) {
+  AddRows(6);
+  list.SetNowPlaying("C:\\m\\5.mp3", 1);
+  for (int i = 2; i <= 4; ++i) list.SetSelected(i, true);
+  list.RemoveItems(false, false);
+  EXPECT_EQ((std::vector<std::string>{"C:\\m\\0.mp3", "C:\\m\\1.mp3", "C:\\m\\5.mp3"}), Paths(list));
+  EXPECT_EQ(std::vector<int>{2}, Selected(list));
+  EXPECT_EQ(2, list.CurrentIndex());  // re-derived from the now-playing file
+  EXPECT_TRUE(view.Saw("drop-target"));
+
+  list.SelectAll();
+  list.SetSelected(0, false);
+  list.RemoveItems(false, false);  // the last rows: the new last row is selected
+  EXPECT_EQ(std::vector<int>{0}, Selected(list));
+  EXPECT_EQ(-1, list.CurrentIndex());
+}
+
+TEST_F(PlayListTest, RemovingWithFilesDeletesOnlyTheRemovedOnesAndIgnoresFailures) {
+  fs.AddFile("C:\\m", "a.mp3");
+  fs.AddFile("C:\\m", "b.mp3");
+  list.AddFile("C:\\m\\a.mp3");
+  list.AddFile("C:\\m\\b.mp3");
+  list.AddFile("C:\\m\\gone.mp3");
+  list.SetSelected(1, true);
+  list.SetSelected(2, true);
+  list.RemoveItems(false, true);
+  EXPECT_EQ((std::vector<std::string>{"C:\\m\\b.mp3", "C:\\m\\gone.mp3"}), fs.Removed);
+  EXPECT_EQ(std::vector<std::string>{"C:\\m\\a.mp3"}, Paths(list));
+  EXPECT_TRUE(fs.Files.contains("C:\\m\\a.mp3"));
+
+  list.PlayItem(0);
+  list.RemoveItems(true, false);
+  EXPECT_EQ(0, list.RowCount());
+  EXPECT_EQ("empty", view.Log.back());
+  EXPECT_EQ(0, list.CurrentIndex());  // an emptied list keeps the mark until re-derived
+  list.AddFile("C:\\m\\A.MP3");
+  EXPECT_EQ(0, list.CurrentIndex());
+}
+
+TEST_F(PlayListTest, RemoveDeadFilesKeepsExistingOnes) {
+  fs.AddFile("C:\\m", "1.mp3");
+  fs.AddFile("C:\\m", "3.mp3");
+  AddRows(4);
+  list.SetNowPlaying("C:\\m\\3.mp3", 0);
+  list.RemoveDeadFiles();
+  EXPECT_EQ((std::vector<std::string>{"C:\\m\\1.mp3", "C:\\m\\3.mp3"}), Paths(list));
+  EXPECT_EQ(1, list.CurrentIndex());
+}
+
+TEST_F(PlayListTest, MoveRowKeepsTheNowPlayingMarkOnItsFile) {
+  AddRows(5);
+  list.PlayItem(0);
+  list.MoveRow(2, 2);
+  list.MoveRow(0, 5);
+  EXPECT_EQ("C:\\m\\0.mp3", list.Item(0).FileName);
+
+  list.MoveRow(0, 3);
+  EXPECT_EQ((std::vector<std::string>{"C:\\m\\1.mp3", "C:\\m\\2.mp3", "C:\\m\\3.mp3", "C:\\m\\0.mp3", "C:\\m\\4.mp3"}),
+            Paths(list));
+  EXPECT_EQ(3, list.CurrentIndex());
+  EXPECT_EQ(3, list.FocusedRow());
+  EXPECT_EQ(std::vector<int>{3}, Selected(list));
+}
+
+TEST_F(PlayListTest, FolderScanAddsMediaDepthFirstInListingOrder) {
+  fs.Folders["D:\\v"] = {{".", true}, {"..", true}};
+  fs.AddFile("D:\\v", "z.mp3");
+  fs.AddFile("D:\\v", "b.txt");
+  fs.AddFolder("D:\\v", "sub");
+  fs.AddFile("D:\\v\\sub", "c.AVI");
+  fs.AddFile("D:\\v", "a.mp3");
+  list.AddPath("D:\\v");
+  EXPECT_EQ((std::vector<std::string>{"D:\\v\\z.mp3", "D:\\v\\sub\\c.AVI", "D:\\v\\a.mp3"}), Paths(list));
+
+  list.AddPath("D:\\elsewhere\\notes.txt");
+  list.AddPath("D:\\elsewhere\\x.wma");  // a file needs to match the masks, not to exist
+  EXPECT_EQ("D:\\elsewhere\\x.wma", Paths(list).back());
+  EXPECT_EQ(4, list.RowCount());
+}
+
+TEST_F(PlayListTest, LoadKeepsExistingMediaLinesInOrderWithoutDuplicates) {
+  fs.AddFile("C:\\m", "one.mp3");
+  fs.AddFile("C:\\m", "two.mp3");
+  fs.AddFile("C:\\m", "notes.txt");
+  fs.Files["rel.mp3"] = "";
+  fs.Files["C:\\l.m3u"] =
+      "\xEF\xBB\xBF" "C:\\m\\two.mp3\r\n#EXTM3U\r\n#EXTINF:61,Two\r\nC:\\m\\one.mp3\n\nC:\\M\\TWO.MP3\r"
+      "http://radio/x.mp3\r\nC:\\m\\missing.mp3\r\nC:\\m\\notes.txt\r\nrel.mp3";
+  AddRows(2);
+  ASSERT_FALSE(list.LoadPlaylist("C:\\l.m3u"));
+  EXPECT_EQ((std::vector<std::string>{"C:\\m\\two.mp3", "C:\\m\\one.mp3", "rel.mp3"}), Paths(list));
+
+  EXPECT_EQ(std::errc::no_such_file_or_directory, list.LoadPlaylist("C:\\none.m3u"));
+  EXPECT_EQ(0, list.RowCount());  // cleared before the read failed
+}
+
+TEST_F(PlayListTest, SaveWritesCrLfLinesUnderAnM3uNameAndReportsFailure) {
+  list.AddFile("C:\\m\\a.mp3");
+  list.AddFile("rel\\b.avi");
+  ASSERT_FALSE(list.SavePlaylist("C:\\lists\\list.txt"));
+  EXPECT_EQ("C:\\m\\a.mp3\r\nrel\\b.avi\r\n", fs.Files["C:\\lists\\list.m3u"]);
+  ASSERT_FALSE(list.SavePlaylist("C:\\lists\\other"));
+  EXPECT_TRUE(fs.Files.contains("C:\\lists\\other.m3u"));
+
+  fs.WriteError = std::make_error_code(std::errc::no_space_on_device);
+  list.AddFile("C:\\m\\c.mp3");
+  EXPECT_EQ(std::errc::no_space_on_device, list.SavePlaylist("C:\\lists\\list.m3u"));
+  EXPECT_EQ(3, list.RowCount());
+}
+
+}  // namespace
