@@ -17,7 +17,6 @@ using qvr::xpcom::RefPtr;
 
 constexpr nsCID kFirst = {0x11111111, 1, 1, {1, 1, 1, 1, 1, 1, 1, 1}};
 constexpr nsCID kSecond = {0x22222222, 2, 2, {2, 2, 2, 2, 2, 2, 2, 2}};
-constexpr nsCID kUnknown = {0x33333333, 3, 3, {3, 3, 3, 3, 3, 3, 3, 3}};
 
 struct ConstructorCall {
   nsISupports* outer;
@@ -108,9 +107,6 @@ TEST_F(GenericModule, ClassObjectsAreFactoriesOverTheDescriptorsEntries) {
   EXPECT_EQ(&made, g_constructor_calls[0].result);
   EXPECT_EQ(&g_made, made);
   EXPECT_EQ(NS_ERROR_NOT_IMPLEMENTED, factory->LockFactory(1));
-  void* other = &made;
-  EXPECT_EQ(NS_ERROR_NO_INTERFACE, factory->QueryInterface(NS_GET_IID(nsIModule), &other));
-  EXPECT_EQ(nullptr, other);
 
   RefPtr<nsIFactory> from_proc;
   ASSERT_EQ(NS_OK, module_->GetClassObject(nullptr, kSecond, NS_GET_IID(nsIFactory), from_proc.put_void()));
@@ -119,9 +115,6 @@ TEST_F(GenericModule, ClassObjectsAreFactoriesOverTheDescriptorsEntries) {
   EXPECT_EQ(0u, g_proc_factory.references.load());
 
   void* none = &made;
-  EXPECT_EQ(NS_ERROR_FACTORY_NOT_REGISTERED, module_->GetClassObject(nullptr, kUnknown, NS_GET_IID(nsIFactory), &none));
-  EXPECT_EQ(nullptr, none);
-  none = &made;
   EXPECT_EQ(NS_ERROR_NO_INTERFACE, module_->GetClassObject(nullptr, kFirst, NS_GET_IID(nsIModule), &none));
   EXPECT_EQ(nullptr, none);
 }
@@ -157,13 +150,6 @@ TEST_F(GenericModule, RegistersClassesThenContractsThenCategories) {
 
   TestComponentManager without_registrar;
   EXPECT_EQ(NS_ERROR_NO_INTERFACE, module_->RegisterSelf(&without_registrar, nullptr, "l", "t"));
-}
-
-TEST_F(GenericModule, NeverUnregistersNorUnloads) {
-  EXPECT_EQ(NS_ERROR_NOT_IMPLEMENTED, module_->UnregisterSelf(nullptr, nullptr, "l"));
-  PRBool can_unload = 7;
-  EXPECT_EQ(NS_OK, module_->CanUnload(nullptr, &can_unload));
-  EXPECT_EQ(0, can_unload);
 }
 
 }  // namespace
