@@ -495,6 +495,7 @@ TEST(ConnectorModule, AProcessKeepsOneHiddenInputWindow) {
   RefPtr<IQVRConnector> first = CreateConnector();
   RefPtr<IQVRConnector> second = CreateConnector();
   ASSERT_TRUE(first && second);
+  ASSERT_TRUE(PumpUntil([] { return !InputWindows().empty(); }));
   // The second instance's thread ends at its class registration; give it time to do otherwise.
   PumpUntil([] { return false; }, 300);
   const std::vector<HWND> windows = InputWindows();
@@ -550,6 +551,7 @@ class ConnectorWithSuite : public ::testing::Test {
     ASSERT_TRUE(ready_) << "suite_peer.exe did not start";
     connector_ = CreateConnector();
     ASSERT_TRUE(connector_);
+    ASSERT_TRUE(PumpUntil([] { return !InputWindows().empty(); }));  // the suite must find it
     suite_->Drain();
     Host().observers.Take();
   }
