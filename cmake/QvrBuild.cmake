@@ -63,14 +63,14 @@ function(qvr_core_library name)
   target_link_libraries(${name} PUBLIC ${A_LIBS} PRIVATE qvr_warnings)
 endfunction()
 
-# qvr_test(name SOURCES ... LIBS ... [WINDOWS_ONLY] [LABELS ...]): one GoogleTest executable,
+# qvr_test(name SOURCES ... LIBS ... [WINDOWS_ONLY] [LABELS ...] [ARGS ...]): one GoogleTest executable,
 # one CTest entry. Under MinGW the executable runs through CMAKE_CROSSCOMPILING_EMULATOR
 # (tools/wine-exec.sh), one Wine process for all its cases.
 function(qvr_test name)
   if(NOT QVR_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(A "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;LABELS;ARGS" ${ARGN})
   if(A_WINDOWS_ONLY AND NOT QVR_WINDOWS)
     return()
   endif()
@@ -79,7 +79,7 @@ function(qvr_test name)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT ${QVR_TEST_TIMEOUT})
   endif()
-  add_test(NAME ${QVR_ARCH}.${name} COMMAND ${name} --gtest_brief=1)
+  add_test(NAME ${QVR_ARCH}.${name} COMMAND ${name} --gtest_brief=1 ${A_ARGS})
   set_tests_properties(${QVR_ARCH}.${name} PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${QVR_ARCH};${A_LABELS}")
   if(QVR_WINDOWS)
     # tools/wine-exec.sh answers 77 where this machine cannot run the program's bitness.
@@ -120,4 +120,22 @@ function(qvr_benchmark name)
   find_package(benchmark REQUIRED)
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} benchmark::benchmark qvr_warnings)
+endfunction()
+
+# qvr_test_part(test_executable part FILTER gtest_filter [TIMEOUT s] [LABELS ...]): one more CTest
+# entry running a slice of an executable made by qvr_test (long soaks get their own entry and
+# time limit).
+function(qvr_test_part executable part)
+  if(NOT TARGET ${executable})
+    return()
+  endif()
+  cmake_parse_arguments(A "" "FILTER;TIMEOUT" "LABELS" ${ARGN})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT ${QVR_TEST_TIMEOUT})
+  endif()
+  add_test(NAME ${QVR_ARCH}.${part} COMMAND ${executable} --gtest_brief=1 --gtest_filter=${A_FILTER})
+  set_tests_properties(${QVR_ARCH}.${part} PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${QVR_ARCH};${A_LABELS}")
+  if(QVR_WINDOWS)
+    set_tests_properties(${QVR_ARCH}.${part} PROPERTIES SKIP_RETURN_CODE 77)
+  endif()
 endfunction()
