@@ -66,15 +66,6 @@ bool ConnectToGraphFilters(IGraphBuilder* graph, IPin* pin, ComPtr<IBaseFilter>&
   return false;
 }
 
-std::string ReadBagString(IPropertyBag* bag, const wchar_t* name) {
-  VARIANT value;
-  ::VariantInit(&value);
-  std::string text;
-  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR) text = ToAnsi(value.bstrVal);
-  ::VariantClear(&value);
-  return text;
-}
-
 // Puts the program's audio filter into the graph as "EQ Audio" and connects the pin to it.
 // On success `pin` becomes the audio filter's first output pin.
 void InsertAudioFilter(IGraphBuilder* graph, ComPtr<IPin>& pin, IAudioFilterFactory* audioFilters) {

@@ -43,6 +43,15 @@ std::string ExeFolder() {
   return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
 
+std::string ReadBagString(IPropertyBag* bag, const wchar_t* name) {
+  VARIANT value;
+  ::VariantInit(&value);
+  std::string text;
+  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR) text = ToAnsi(value.bstrVal);
+  ::VariantClear(&value);
+  return text;
+}
+
 namespace {
 
 bool SameTextNoCase(const std::string& a, const std::string& b) {
@@ -53,15 +62,6 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
 bool FileExists(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::string ReadBagString(IPropertyBag* bag, const wchar_t* name) {
-  VARIANT value;
-  ::VariantInit(&value);
-  std::string text;
-  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR) text = ToAnsi(value.bstrVal);
-  ::VariantClear(&value);
-  return text;
 }
 
 }  // namespace

@@ -87,5 +87,7 @@ std::string ToAnsi(std::wstring_view text);   // UTF-16 to the system code page
 bool ParseClsid(const std::string& text, GUID& clsid);
 std::string ClsidToString(const GUID& clsid);  // braced, upper case
 std::string ExeFolder();                       // the running executable's folder, trailing "\"
+// A string property of a filter moniker's property bag ("CLSID", "FriendlyName"); empty if absent.
+std::string ReadBagString(IPropertyBag* bag, const wchar_t* name);
 
 }  // namespace qvr::engine
