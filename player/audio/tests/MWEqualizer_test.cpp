@@ -1,0 +1,1 @@
+#include "player/audio/core/MWEqualizer.h"
