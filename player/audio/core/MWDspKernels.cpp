@@ -28,20 +28,19 @@ class TTwiddleTables {
     size_t total = 0;
     for (unsigned l = kMinTwiddleLog2; l <= kMaxLog2; ++l) total += 3 * (size_t{1} << l) / 4;
     FValues.resize(total);
-    size_t at = 0;
+    C* at = FValues.data();
     for (unsigned l = kMinTwiddleLog2; l <= kMaxLog2; ++l) {
       const size_t n = size_t{1} << l;
       const size_t n4 = n / 4;
-      C* w[3];
-      for (size_t k = 0; k < 3; ++k) w[k] = FValues.data() + at + k * n4;
-      for (size_t p = 0; p < n4; ++p) {
-        for (size_t k = 1; k <= 3; ++k) {
+      C* w[3] = {at, at + n4, at + 2 * n4};
+      FTables[l] = TMWTwiddles{w[0], w[1], w[2]};
+      for (size_t k = 0; k < 3; ++k) {
+        for (size_t p = 0; p < n4; ++p) {
           // The angle from the exact residue keeps large k·p as accurate as small ones.
-          const double angle = 2.0 * std::numbers::pi * static_cast<double>((k * p) % n) / static_cast<double>(n);
-          w[k - 1][p] = C{static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))};
+          const double angle = 2.0 * std::numbers::pi * static_cast<double>(((k + 1) * p) % n) / static_cast<double>(n);
+          w[k][p] = C{static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))};
         }
       }
-      FTables[l] = TMWTwiddles{w[0], w[1], w[2]};
       at += 3 * n4;
     }
   }

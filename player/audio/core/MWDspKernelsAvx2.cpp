@@ -24,10 +24,22 @@ struct Avx2 {
   static R Swap(R v) { return _mm256_permute_ps(v, 0xB1); }  // (re, im) -> (im, re)
 
   template <bool kInverse>
-  static R QuarterTurn(R v) {
+  static R MulJ(R v) {
     const R sign = kInverse ? _mm256_setr_ps(0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f)
                             : _mm256_setr_ps(-0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f);
     return _mm256_xor_ps(Swap(v), sign);
+  }
+  // a + i·b = (a.re - b.im, a.im + b.re) is addsub(a, swap(b)); a - i·b is the mirror image,
+  // an fmsubadd with a factor of one (exact: a single rounding, as an add).
+  static R PlusI(R a, R b) { return _mm256_addsub_ps(a, Swap(b)); }
+  static R MinusI(R a, R b) { return _mm256_fmsubadd_ps(a, _mm256_set1_ps(1.0f), Swap(b)); }
+  template <bool kInverse>
+  static R AddJ(R a, R b) {
+    return kInverse ? MinusI(a, b) : PlusI(a, b);
+  }
+  template <bool kInverse>
+  static R SubJ(R a, R b) {
+    return kInverse ? PlusI(a, b) : MinusI(a, b);
   }
   static TW LoadTwiddles(const TMWComplexSingle* w) {
     const R v = Load(w);
@@ -47,10 +59,14 @@ struct Avx2 {
     const __m256d ab02 = _mm256_unpacklo_pd(a, b), ab13 = _mm256_unpackhi_pd(a, b);
     const __m256d cd02 = _mm256_unpacklo_pd(c, d), cd13 = _mm256_unpackhi_pd(c, d);
     double* out = reinterpret_cast<double*>(y);
-    _mm256_storeu_pd(out, _mm256_permute2f128_pd(ab02, cd02, 0x20));
-    _mm256_storeu_pd(out + 4, _mm256_permute2f128_pd(ab13, cd13, 0x20));
-    _mm256_storeu_pd(out + 8, _mm256_permute2f128_pd(ab02, cd02, 0x31));
-    _mm256_storeu_pd(out + 12, _mm256_permute2f128_pd(ab13, cd13, 0x31));
+    _mm_storeu_pd(out, _mm256_castpd256_pd128(ab02));
+    _mm_storeu_pd(out + 2, _mm256_castpd256_pd128(cd02));
+    _mm_storeu_pd(out + 4, _mm256_castpd256_pd128(ab13));
+    _mm_storeu_pd(out + 6, _mm256_castpd256_pd128(cd13));
+    _mm_storeu_pd(out + 8, _mm256_extractf128_pd(ab02, 1));
+    _mm_storeu_pd(out + 10, _mm256_extractf128_pd(cd02, 1));
+    _mm_storeu_pd(out + 12, _mm256_extractf128_pd(ab13, 1));
+    _mm_storeu_pd(out + 14, _mm256_extractf128_pd(cd13, 1));
   }
 };
 

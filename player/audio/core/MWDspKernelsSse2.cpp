@@ -26,8 +26,16 @@ struct Sse2 {
   static R OddSign() { return _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f); }
 
   template <bool kInverse>
-  static R QuarterTurn(R v) {
+  static R MulJ(R v) {
     return _mm_xor_ps(Swap(v), kInverse ? OddSign() : EvenSign());
+  }
+  template <bool kInverse>
+  static R AddJ(R a, R b) {
+    return _mm_add_ps(a, MulJ<kInverse>(b));
+  }
+  template <bool kInverse>
+  static R SubJ(R a, R b) {
+    return _mm_sub_ps(a, MulJ<kInverse>(b));
   }
   static TW LoadTwiddles(const TMWComplexSingle* w) {
     const R v = Load(w);
