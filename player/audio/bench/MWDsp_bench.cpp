@@ -149,18 +149,28 @@ class TEqualizer {
   virtual void Process(uint8_t* data, size_t frames, bool isFloat) = 0;
 };
 
+// The process-wide engine through EqualizePCM, as the audio filter calls it.
 class TOurEqualizer final : public TEqualizer {
  public:
-  TOurEqualizer() { FEngine.DesignFilter(GainTable().data()); }
+  TOurEqualizer() {
+    DesignEqualizerFilter(GainTable().data());
+    ClearEqualizerHistory();
+  }
   void Process(uint8_t* data, size_t frames, bool isFloat) override {
     bool dirty = false;
-    FEngine.Equalize(data, frames * kChannels * (isFloat ? 4 : 2), isFloat ? 32 : 16, dirty, nullptr, isFloat, kChannels);
+    EqualizePCM(data, frames * kChannels * (isFloat ? 4 : 2), isFloat ? 32 : 16, dirty, nullptr, isFloat, kChannels);
   }
-  const float* Taps() const { return FEngine.Taps(); }
-
- private:
-  TMWEqualizer FEngine;
 };
+
+// The taps every reference uses: the same design, made by an engine of its own.
+const float* DesignedTaps() {
+  static const auto design = [] {
+    auto eq = std::make_unique<TMWEqualizer>();
+    eq->DesignFilter(GainTable().data());
+    return eq;
+  }();
+  return design->Taps();
+}
 
 float ReadSample(const uint8_t* p, bool isFloat) {
   if (isFloat) {
@@ -264,11 +274,10 @@ class TDirectFir final : public TEqualizer {
 enum class TEqualizerKind { Ours, Fftw, DirectFir };
 
 std::unique_ptr<TEqualizer> MakeEqualizer(TEqualizerKind kind) {
-  static const TOurEqualizer design;  // the taps every reference uses
   switch (kind) {
     case TEqualizerKind::Ours: return std::make_unique<TOurEqualizer>();
-    case TEqualizerKind::Fftw: return std::make_unique<TFftwEqualizer>(design.Taps());
-    default: return std::make_unique<TDirectFir>(design.Taps());
+    case TEqualizerKind::Fftw: return std::make_unique<TFftwEqualizer>(DesignedTaps());
+    default: return std::make_unique<TDirectFir>(DesignedTaps());
   }
 }
 

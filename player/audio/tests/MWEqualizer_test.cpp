@@ -48,14 +48,6 @@ TEST(EqualizerBands, GainToBandInvertsUpToTheStep) {
   EXPECT_EQ(0, GainToBand(std::numeric_limits<float>::quiet_NaN()));
 }
 
-TEST(EqualizerBands, EdgesCoverTheGainBinsInOrder) {
-  EXPECT_EQ(0, kEqualizerBandEdges.front());
-  EXPECT_EQ(static_cast<int>(TMWEqualizer::kGainBins), kEqualizerBandEdges.back());
-  EXPECT_TRUE(std::is_sorted(kEqualizerBandEdges.begin(), kEqualizerBandEdges.end()));
-  EXPECT_EQ(3, kEqualizerBandEdges[1]);
-  EXPECT_EQ(559, kEqualizerBandEdges[9]);
-}
-
 template <class T>
 std::vector<uint8_t> Bytes(std::initializer_list<T> values) {
   std::vector<uint8_t> out(values.size() * sizeof(T));
