@@ -54,10 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int k = kEqualizerBandEdges[b]; k < kEqualizerBandEdges[b + 1]; ++k) gains[k] = BandToGain(value);
   }
   const size_t split = data[15];
-  const size_t repeat = 1 + data[16] % 8;  // longer streams than the input, for whole blocks
+  // The PCM repeated up to 64 times: streams of several 1536-frame blocks from short inputs.
+  const size_t repeat = 1 + data[16] % 64;
 
   std::vector<uint8_t> pcm;
-  for (size_t r = 0; r < repeat; ++r) pcm.insert(pcm.end(), data + kHeader, data + size);
+  for (size_t r = 0; r < repeat && pcm.size() < 65536; ++r) pcm.insert(pcm.end(), data + kHeader, data + size);
   if (pcm.empty()) return 0;
   if ((flags & 1) != 0) AmplifyPCM(pcm.data(), pcm.size(), bits, gain, isFloat, channels);
 
