@@ -207,7 +207,7 @@ const TFormat kU8{"u8", 8, false, -128, 127, 127};
 const TFormat kS16{"s16", 16, false, -32768, 32767, 32767};
 const TFormat kS24{"s24", 24, false, -8388608, 8388607, 8388607};
 // 32-bit integers enter as value/32768 and leave as round(y)·32768 clamped to ±2147483647.
-const TFormat kS32{"s32", 32, false, -65536, 65535.99996948242, 65535.99996948242};
+const TFormat kS32{"s32", 32, false, -65535.99996948242, 65535.99996948242, 65535.99996948242};
 const TFormat kF32{"f32", 32, true, 0, 0, 1.0};
 
 size_t BytesPerSample(const TFormat& f) { return static_cast<size_t>(f.Bits) / 8; }
