@@ -303,7 +303,6 @@ void BM_Equalizer(benchmark::State& state, TEqualizerKind kind, bool isFloat) {
     ProcessAll(*eq, pcm, isFloat);
     benchmark::ClobberMemory();
   }
-  state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(kSeconds * state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // ---- Checks and the ratio table ------------------------------------------------------------------
@@ -349,18 +348,23 @@ void CheckEqualizersAgree() {
 }
 
 // Keeps the fastest repetition of every benchmark: on a machine shared with other work the
-// minimum is the figure least disturbed by it.
-class TCollectingReporter : public benchmark::ConsoleReporter {
+// minimum is the figure least disturbed by it. Prints one line per benchmark as it finishes.
+class TCollectingReporter : public benchmark::BenchmarkReporter {
  public:
+  bool ReportContext(const Context& context) override {
+    std::printf("%d CPUs at %.0f MHz; fastest of the repetitions, CPU time:\n", context.cpu_info.num_cpus,
+                context.cpu_info.cycles_per_second / 1e6);
+    return true;
+  }
   void ReportRuns(const std::vector<Run>& runs) override {
-    std::vector<Run> shown;
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "min") continue;
       const std::string name = run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
-      FSeconds[name] = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      shown.push_back(run);
+      const double seconds = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      FSeconds[name] = seconds;
+      std::printf("  %-32s %12.3f us  %s\n", name.c_str(), seconds * 1e6, run.report_label.c_str());
+      std::fflush(stdout);
     }
-    ConsoleReporter::ReportRuns(shown);
   }
   double Seconds(const std::string& name) const {
     const auto it = FSeconds.find(name);
@@ -372,8 +376,7 @@ class TCollectingReporter : public benchmark::ConsoleReporter {
 };
 
 void PrintRatios(const TCollectingReporter& r) {
-  std::printf("\nFastest repetition of each (CPU time)\n");
-  std::printf("TMWFFT (%s) time / FFTW_MEASURE time (target at 2048: <= 1.0)\n", MWActiveKernels().Name);
+  std::printf("\nTMWFFT (%s) time / FFTW_MEASURE time (target at 2048: <= 1.0)\n", MWActiveKernels().Name);
   for (const char* n : {"512", "2048", "8192"}) {
     for (const char* dir : {"Forward", "Inverse"}) {
       const double ours = r.Seconds(std::string("MWFFT_") + dir + "/" + n);
