@@ -17,6 +17,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -30,17 +31,19 @@ using C = TMWComplexSingle;
 
 // ---- Shared inputs -------------------------------------------------------------------------------
 
-uint64_t gRandomState = 0x9E3779B97F4A7C15u;
-float RandomUnit() {
-  gRandomState ^= gRandomState << 13;
-  gRandomState ^= gRandomState >> 7;
-  gRandomState ^= gRandomState << 17;
-  return static_cast<float>(static_cast<double>(gRandomState >> 11) / 4503599627370496.0 - 1.0);
+// Uniform in [-1, 1), from a xorshift state.
+float RandomUnit(uint64_t& state) {
+  state ^= state << 13;
+  state ^= state >> 7;
+  state ^= state << 17;
+  return static_cast<float>(static_cast<double>(state >> 11) / 4503599627370496.0 - 1.0);
 }
 
+// The same values on every call: ours and FFTW transform identical data.
 std::vector<C> RandomComplex(size_t n) {
+  uint64_t state = 0x9E3779B97F4A7C15u;
   std::vector<C> v(n);
-  for (C& c : v) c = C{RandomUnit(), RandomUnit()};
+  for (C& c : v) c = C{RandomUnit(state), RandomUnit(state)};
   return v;
 }
 
@@ -117,12 +120,13 @@ std::vector<float> GainTable() {
 
 // Music-like test signal: a few tones and noise, below full scale.
 std::vector<float> TestSignal() {
+  uint64_t state = 12345;
   std::vector<float> x(kFrames * kChannels);
   for (size_t i = 0; i < kFrames; ++i) {
     const double t = static_cast<double>(i) / kRate;
     for (int c = 0; c < kChannels; ++c) {
-      const double v = 0.3 * std::sin(2 * 3.141592653589793 * (110 + 40 * c) * t) + 0.2 * std::sin(2 * 3.141592653589793 * 2500 * t) +
-                       0.1 * RandomUnit();
+      const double v = 0.3 * std::sin(2 * std::numbers::pi * (110 + 40 * c) * t) + 0.2 * std::sin(2 * std::numbers::pi * 2500 * t) +
+                       0.1 * RandomUnit(state);
       x[i * kChannels + c] = static_cast<float>(v);
     }
   }
