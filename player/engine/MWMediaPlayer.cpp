@@ -1,5 +1,6 @@
 #include "player/engine/MWMediaPlayer.h"
 
+#include "player/engine/EVR9.h"
 #include "player/engine/MWDirectShowUtils.h"
 #include "player/engine/core/MWFileFormat.h"
 #include "player/engine/core/MWPlaybackRules.h"
@@ -9,8 +10,6 @@ using Microsoft::WRL::ComPtr;
 namespace qvr::engine {
 namespace {
 
-// {FA10746C-9B63-4B6C-BC49-FC300EA5F256}
-constexpr CLSID kClsidEnhancedVideoRenderer = {0xFA10746C, 0x9B63, 0x4B6C, {0xBC, 0x49, 0xFC, 0x30, 0x0E, 0xA5, 0xF2, 0x56}};
 // {68F540E9-766F-44D2-AB07-E26CC6D27A79}
 constexpr CLSID kClsidShoutcastSource = {0x68F540E9, 0x766F, 0x44D2, {0xAB, 0x07, 0xE2, 0x6C, 0xC6, 0xD2, 0x7A, 0x79}};
 // {187463A0-5BB7-11D3-ACBE-0080C75E246E}

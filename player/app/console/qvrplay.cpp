@@ -1,5 +1,6 @@
 // qvrplay: plays one media file or stream URL through the playback engine and reports
-// duration, position and state on the console. Video appears in a plain window of its own.
+// duration, position and state on the console. Video appears in a plain window of its own,
+// letter-boxed inside a picture area as large as the one the main window gives it.
 //
 // usage: qvrplay FILE|URL [--seconds N]   (N: stop after N seconds; default: play to the end)
 #include <windows.h>
@@ -40,8 +41,6 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wparam, LPARA
       ::EndPaint(window, &paint);
       return 0;
     }
-    case WM_ERASEBKGND:
-      return 1;  // the renderer paints the whole client area
     default:
       return ::DefWindowProcW(window, message, wparam, lparam);
   }
@@ -98,7 +97,9 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("Duration: %.3f s\n", Seconds(player.Duration));
   if (player.HasVideo) {
     std::printf("Video: %d x %d\n", player.VideoWidth, player.VideoHeight);
-    RECT frame{0, 0, std::max<int>(player.VideoWidth, 320), std::max<int>(player.VideoHeight, 240)};
+    // The main window's smallest size (500 x 400) leaves a 496 x 307 picture area; a smaller
+    // picture is letter-boxed inside it (black bands: the window class's brush).
+    RECT frame{0, 0, std::max<int>(player.VideoWidth, 496), std::max<int>(player.VideoHeight, 307)};
     ::AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
     ::SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top, SWP_NOZORDER);
     ::ShowWindow(window, SW_SHOWNORMAL);
