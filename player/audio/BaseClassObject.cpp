@@ -29,13 +29,11 @@ HRESULT GetInterface(IUnknown* unknown, void** object) {
 }
 
 TBCUnknown::TBCUnknown(const wchar_t* objectName, IUnknown* outer)
-    : TBCBaseObject(objectName),
-      FOwner(outer ? outer : reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(this))) {}
+    : TBCBaseObject(objectName), FInner(this), FOwner(outer ? outer : &FInner) {}
 
 HRESULT TBCUnknown::NonDelegatingQueryInterface(REFIID iid, void** object) {
   if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown))
-    return GetInterface(reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(this)), object);
+  if (IsEqualIID(iid, IID_IUnknown)) return GetInterface(&FInner, object);
   *object = nullptr;
   return E_NOINTERFACE;
 }

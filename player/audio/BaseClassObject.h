@@ -57,8 +57,27 @@ class TBCUnknown : public INonDelegatingUnknown, public TBCBaseObject {
   ULONG STDMETHODCALLTYPE NonDelegatingRelease() override;
   // The controlling unknown: the outer object, or this object's own non-delegating unknown.
   IUnknown* GetOwner() const { return FOwner; }
+  // A real IUnknown whose methods are the non-delegating ones (what an aggregator holds).
+  IUnknown* NonDelegatingUnknown() { return &FInner; }
 
  private:
+  // The non-delegating IUnknown as an object of its own: calling IUnknown methods through a
+  // pointer that was cast from INonDelegatingUnknown is undefined behaviour, and GCC's
+  // devirtualisation turns such a call into a trap once it sees the object's type.
+  class TInner final : public IUnknown {
+   public:
+    explicit TInner(TBCUnknown* owner) : FOwner(owner) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+      return FOwner->NonDelegatingQueryInterface(iid, object);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return FOwner->NonDelegatingAddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return FOwner->NonDelegatingRelease(); }
+
+   private:
+    TBCUnknown* FOwner;
+  };
+
+  TInner FInner;
   IUnknown* FOwner;
   std::atomic<long> FRef{0};
 };

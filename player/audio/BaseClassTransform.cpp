@@ -276,7 +276,7 @@ HRESULT TBCTransformOutputPin::PositionObject(IUnknown** object) {
       delete pass_through;
       return hr;
     }
-    FPosition = reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(pass_through));
+    FPosition = pass_through->NonDelegatingUnknown();
     FPosition->AddRef();
   }
   *object = FPosition;
