@@ -1,6 +1,7 @@
 #include "player/audio/tests/AudioTestPeers.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace qvr::audiotest {
@@ -206,6 +207,40 @@ std::vector<uint8_t> ConstantPcm16(int channels, size_t frames, int16_t value) {
   std::vector<uint8_t> pcm(frames * static_cast<size_t>(channels) * 2);
   for (size_t i = 0; i < pcm.size(); i += 2) std::memcpy(&pcm[i], &value, 2);
   return pcm;
+}
+
+std::vector<uint8_t> FrameIndexPcm16(size_t frames) {
+  std::vector<uint8_t> pcm(frames * 4);
+  for (size_t f = 0; f < frames; ++f) {
+    const uint16_t left = f & 0x7FFF, right = static_cast<uint16_t>(f >> 15);
+    std::memcpy(&pcm[f * 4], &left, 2);
+    std::memcpy(&pcm[f * 4 + 2], &right, 2);
+  }
+  return pcm;
+}
+
+uint32_t FrameIndexAt(const uint8_t* frame) {
+  uint16_t left, right;
+  std::memcpy(&left, frame, 2);
+  std::memcpy(&right, frame + 2, 2);
+  return static_cast<uint32_t>(right) << 15 | left;
+}
+
+std::vector<uint8_t> SinePcm16(const std::vector<double>& amplitudes, size_t frames, int rate, double hz) {
+  const size_t channels = amplitudes.size();
+  std::vector<uint8_t> pcm(frames * channels * 2);
+  for (size_t f = 0; f < frames; ++f)
+    for (size_t c = 0; c < channels; ++c) {
+      const auto s = static_cast<int16_t>(std::lround(amplitudes[c] * std::sin(6.283185307179586 * hz * static_cast<double>(f) / rate)));
+      std::memcpy(&pcm[(f * channels + c) * 2], &s, 2);
+    }
+  return pcm;
+}
+
+std::vector<uint8_t> Concatenate(const std::vector<TSampleRecord>& samples) {
+  std::vector<uint8_t> all;
+  for (const auto& s : samples) all.insert(all.end(), s.Data.begin(), s.Data.end());
+  return all;
 }
 
 TPeerObject::TPeerObject() { ++gPeers; }

@@ -57,6 +57,15 @@ std::vector<uint8_t> IndexedPcm16(int channels, size_t frames);
 int16_t IndexedSample(size_t frame, int channel);
 // A constant 16-bit signal, every sample `value`.
 std::vector<uint8_t> ConstantPcm16(int channels, size_t frames, int16_t value);
+// Stereo 16-bit frames that carry their index: left = index & 0x7FFF, right = index >> 15.
+std::vector<uint8_t> FrameIndexPcm16(size_t frames);
+uint32_t FrameIndexAt(const uint8_t* frame);
+// Sines of `hz`, channel c at amplitude amplitudes[c] (16-bit).
+std::vector<uint8_t> SinePcm16(const std::vector<double>& amplitudes, size_t frames, int rate, double hz);
+
+struct TSampleRecord;
+// The data of the samples one after the other.
+std::vector<uint8_t> Concatenate(const std::vector<TSampleRecord>& samples);
 
 struct TSampleRecord {
   std::vector<uint8_t> Data;

@@ -93,4 +93,39 @@ class TGraph {
   }
 };
 
+inline const TTestType kStereo = WaveType(2, 44100, 16);
+
+// Source (one pin, one second of indexed PCM) -> "EQ Audio" -> sink, in a graph.
+struct TChain {
+  explicit TChain(const TTestType& type = kStereo, const CLSID& sinkClass = GUID_NULL, long allocatorCap = 0,
+                  std::vector<uint8_t> pcm = {}) {
+    source = Adopt(new TTestSource());
+    if (pcm.empty()) pcm = IndexedPcm16(type.Wave().nChannels, static_cast<size_t>(type.Rate()));
+    out = source->AddPin(type, std::move(pcm));
+    sink = Adopt(new TTestSink(sinkClass));
+    sink->AllocatorCap = allocatorCap;
+    filter = AudioTest::NewFilter();
+    control = AudioTest::ControlOf(filter.Get());
+    graph.Add(source.Get(), L"Source");
+    graph.Add(filter.Get(), L"EQ Audio");
+    graph.Add(sink.Get(), L"Sink");
+    input = AudioTest::PinAt(filter.Get(), 0);
+    output = AudioTest::PinAt(filter.Get(), 1);
+  }
+  HRESULT ConnectInput() { return graph.Connect(out, input.Get()); }
+  HRESULT ConnectOutput() { return graph.Connect(output.Get(), sink->Pin()); }
+  void ConnectAll() {
+    ASSERT_EQ(S_OK, ConnectInput());
+    ASSERT_EQ(S_OK, ConnectOutput());
+  }
+
+  TGraph graph;
+  ComPtr<TTestSource> source;
+  ComPtr<TTestSink> sink;
+  ComPtr<IBaseFilter> filter;
+  ComPtr<IMWAudioFilterInterface> control;
+  ComPtr<IPin> input, output;
+  TTestSourcePin* out = nullptr;
+};
+
 }  // namespace qvr::audiotest
