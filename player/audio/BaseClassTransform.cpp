@@ -267,7 +267,7 @@ TBCTransformOutputPin::~TBCTransformOutputPin() {
 IPin* TBCTransformOutputPin::PositionPin() { return FTransformFilter->InputPin(); }
 
 HRESULT TBCTransformOutputPin::PositionObject(IUnknown** object) {
-  TBCAutoLock lock(*FLock);
+  std::lock_guard lock(FPositionLock);
   if (!FPosition) {
     HRESULT hr = S_OK;
     auto* pass_through = new (std::nothrow) TBCPosPassThru(L"Transform output pass-through", GetOwner(), &hr, PositionPin());

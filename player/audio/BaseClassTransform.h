@@ -12,6 +12,7 @@
 #include <wrl/client.h>
 
 #include <atomic>
+#include <mutex>
 
 #include "common/win/DirectShow.h"
 #include "player/audio/BaseClassFilter.h"
@@ -126,6 +127,9 @@ class TBCTransformOutputPin : public TBCBaseOutputPin {
   TBCTransformFilter* const FTransformFilter;
 
  private:
+  // A leaf lock of its own: a renderer may ask for seeking from any thread, its own streaming
+  // thread included, which must never wait for the filter lock.
+  std::mutex FPositionLock;
   IUnknown* FPosition = nullptr;  // non-delegating unknown of the pass-through, owned
 };
 

@@ -117,6 +117,12 @@ HRESULT TMWAudioFilterInputPin::CompleteConnect(IPin* receivePin) {
 }
 
 HRESULT TMWAudioFilterInputPin::Receive(IMediaSample* sample) {
+  // An Inactive pin refuses before the receive lock: the active stream's thread may hold that
+  // lock for as long as a paused renderer keeps its sample, and a splitter whose other stream
+  // thread waits on it may not finish the state change that would release it. Under Wine the
+  // system's AVI Splitter with two streams into this filter made IMediaControl::Run hang so.
+  // (The flag changes only while stopped, under the receive lock.)
+  if (IsInactive()) return E_FAIL;
   TBCAutoLock receive(FOwner->ReceiveLock());
   if (IsInactive()) return E_FAIL;
   HRESULT hr = TBCBaseInputPin::Receive(sample);
@@ -136,41 +142,28 @@ HRESULT TMWAudioFilterInputPin::EndOfStream() {
 TMWAudioFilterOutputPin::TMWAudioFilterOutputPin(TMWAudioFilter* filter, HRESULT* hr)
     : TBCTransformOutputPin(L"Output Pin", filter, hr, L"Output", L"Out"), FOwner(filter) {}
 
-IPin* TMWAudioFilterOutputPin::PositionPin() {
-  TBCAutoLock receive(FOwner->ReceiveLock());
-  return FOwner->ActivePin();
-}
+IPin* TMWAudioFilterOutputPin::PositionPin() { return FOwner->ActivePin(); }
 
 HRESULT TMWAudioFilterOutputPin::Notify(IBaseFilter*, Quality quality) {
   const HRESULT hr = FOwner->AlterQuality(quality);
   if (hr != S_FALSE) return hr;
-  TMWAudioFilterInputPin* active = nullptr;
-  {
-    TBCAutoLock receive(FOwner->ReceiveLock());
-    active = FOwner->ActivePin();
-  }
+  TMWAudioFilterInputPin* active = FOwner->ActivePin();
   return active ? active->PassNotify(quality) : VFW_E_NOT_FOUND;
 }
 
 HRESULT TMWAudioFilterOutputPin::CheckMediaType(const AM_MEDIA_TYPE* type) {
   if (!type) return E_POINTER;
-  TBCMediaType active_type;
-  {
-    TBCAutoLock receive(FOwner->ReceiveLock());
-    TMWAudioFilterInputPin* active = FOwner->ActivePin();
-    if (!active || !active->IsConnected()) return E_INVALIDARG;
-    active_type = active->CurrentMediaType();
-  }
-  return FOwner->CheckTransform(&active_type.get(), type);
+  // The active pin's connection type changes only while the filter is stopped: no lock, so that
+  // a downstream QueryAccept from any thread never waits for the sample in progress.
+  TMWAudioFilterInputPin* active = FOwner->ActivePin();
+  if (!active || !active->IsConnected()) return E_INVALIDARG;
+  return FOwner->CheckTransform(&active->CurrentMediaType().get(), type);
 }
 
 HRESULT TMWAudioFilterOutputPin::SetMediaType(const AM_MEDIA_TYPE* type) {
   if (!type) return E_POINTER;
-  {
-    TBCAutoLock receive(FOwner->ReceiveLock());
-    TMWAudioFilterInputPin* active = FOwner->ActivePin();
-    if (!active || !active->IsConnected()) return E_INVALIDARG;
-  }
+  TMWAudioFilterInputPin* active = FOwner->ActivePin();
+  if (!active || !active->IsConnected()) return E_INVALIDARG;
   TBCMediaType offered;
   if (FOwner->GetMediaType(0, offered.ptr()) != S_OK || !BCEqualMediaTypes(offered.get(), *type))
     return VFW_E_TYPE_NOT_ACCEPTED;
@@ -231,6 +224,7 @@ bool TMWAudioFilter::EnsurePins() {
   FInput = input;
   FOutput = output;
   FInputPins.push_back(input);
+  FActivePin = input;
   return true;
 }
 
@@ -248,12 +242,7 @@ TBCBasePin* TMWAudioFilter::GetPin(int index) {
   return input < FInputPins.size() ? FInputPins[input] : nullptr;
 }
 
-TMWAudioFilterInputPin* TMWAudioFilter::ActivePin() const {
-  if (FActivePin) return FActivePin;
-  for (TMWAudioFilterInputPin* pin : FInputPins)
-    if (!pin->IsInactive()) return pin;
-  return nullptr;
-}
+TMWAudioFilterInputPin* TMWAudioFilter::ActivePin() const { return FActivePin.load(); }
 
 void TMWAudioFilter::SelectStream(int index) {
   TBCAutoLock lock(FcsFilter);
@@ -384,7 +373,7 @@ HRESULT TMWAudioFilter::CheckTransform(const AM_MEDIA_TYPE* in, const AM_MEDIA_T
 
 HRESULT TMWAudioFilter::GetMediaType(int position, AM_MEDIA_TYPE* type) {
   if (!type) return E_POINTER;
-  TBCAutoLock receive(FcsReceive);
+  TBCAutoLock lock(FcsFilter);
   if (FInputPins.empty() || !FInputPins[0]->IsConnected()) return E_UNEXPECTED;
   if (position < 0) return E_INVALIDARG;
   if (position > 0) return VFW_S_NO_MORE_ITEMS;

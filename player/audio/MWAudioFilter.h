@@ -25,7 +25,12 @@
 // the format lock. That is what makes a format change inside Transform (which runs CheckInputType
 // under the receive lock) safe against Stop (filter lock, then receive lock): CheckInputType
 // takes only the format lock. Pins are added and the active pin changes only while the graph is
-// stopped, under both the filter and the receive lock, so either lock suffices to read them.
+// stopped, under both the filter and the receive lock, so either lock suffices to read the pin
+// list; the active pin itself is an atomic read by anyone.
+// The graph's thread never takes the receive lock outside Stop and the stopped-only changes
+// above: under Wine the graph's asynchronous Run asked the renderer for seeking (which reaches
+// the output pin) while the streaming thread held the receive lock inside the paused renderer's
+// Receive, and waiting for that lock there hung IMediaControl::Run.
 //
 // A PCM callback runs on the streaming thread under the receive lock: it must not call the
 // filter's locking methods (every IMWAudioFilterInterface method but Get/SetPCMCapture), or a
@@ -158,8 +163,8 @@ class TMWAudioFilter : public TBCTransformFilter, public IMWAudioFilterInterface
   friend class TMWAudioFilterOutputPin;
 
   bool EnsurePins();
-  // The explicit active pin, else the first pin whose Inactive flag is clear; null when none.
-  // The caller holds the filter lock or the receive lock.
+  // The active pin (the first pin until a stream is selected); null before the pins exist. No
+  // lock: pins live as long as the filter and the pointer changes only while stopped.
   TMWAudioFilterInputPin* ActivePin() const;
   // An input pin completed its connection (filter lock held).
   HRESULT InputConnected(TMWAudioFilterInputPin* pin);
@@ -174,7 +179,7 @@ class TMWAudioFilter : public TBCTransformFilter, public IMWAudioFilterInterface
 
   TBCCritSec FSwitchLock;
   std::vector<TMWAudioFilterInputPin*> FInputPins;  // [0] is the framework's FInput; owned from [1]
-  TMWAudioFilterInputPin* FActivePin = nullptr;
+  std::atomic<TMWAudioFilterInputPin*> FActivePin{nullptr};  // the only pin with Inactive clear
   TMWStreamNames FNames;            // filter lock
   bool FNamesCollected = false;     // filter lock
   std::atomic<bool> FTypeChangePending{false};
