@@ -17,6 +17,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -30,17 +31,19 @@ using C = TMWComplexSingle;
 
 // ---- Shared inputs -------------------------------------------------------------------------------
 
-uint64_t gRandomState = 0x9E3779B97F4A7C15u;
-float RandomUnit() {
-  gRandomState ^= gRandomState << 13;
-  gRandomState ^= gRandomState >> 7;
-  gRandomState ^= gRandomState << 17;
-  return static_cast<float>(static_cast<double>(gRandomState >> 11) / 4503599627370496.0 - 1.0);
+// Uniform in [-1, 1), from a xorshift state.
+float RandomUnit(uint64_t& state) {
+  state ^= state << 13;
+  state ^= state >> 7;
+  state ^= state << 17;
+  return static_cast<float>(static_cast<double>(state >> 11) / 4503599627370496.0 - 1.0);
 }
 
+// The same values on every call: ours and FFTW transform identical data.
 std::vector<C> RandomComplex(size_t n) {
+  uint64_t state = 0x9E3779B97F4A7C15u;
   std::vector<C> v(n);
-  for (C& c : v) c = C{RandomUnit(), RandomUnit()};
+  for (C& c : v) c = C{RandomUnit(state), RandomUnit(state)};
   return v;
 }
 
@@ -117,12 +120,13 @@ std::vector<float> GainTable() {
 
 // Music-like test signal: a few tones and noise, below full scale.
 std::vector<float> TestSignal() {
+  uint64_t state = 12345;
   std::vector<float> x(kFrames * kChannels);
   for (size_t i = 0; i < kFrames; ++i) {
     const double t = static_cast<double>(i) / kRate;
     for (int c = 0; c < kChannels; ++c) {
-      const double v = 0.3 * std::sin(2 * 3.141592653589793 * (110 + 40 * c) * t) + 0.2 * std::sin(2 * 3.141592653589793 * 2500 * t) +
-                       0.1 * RandomUnit();
+      const double v = 0.3 * std::sin(2 * std::numbers::pi * (110 + 40 * c) * t) + 0.2 * std::sin(2 * std::numbers::pi * 2500 * t) +
+                       0.1 * RandomUnit(state);
       x[i * kChannels + c] = static_cast<float>(v);
     }
   }
@@ -149,18 +153,28 @@ class TEqualizer {
   virtual void Process(uint8_t* data, size_t frames, bool isFloat) = 0;
 };
 
+// The process-wide engine through EqualizePCM, as the audio filter calls it.
 class TOurEqualizer final : public TEqualizer {
  public:
-  TOurEqualizer() { FEngine.DesignFilter(GainTable().data()); }
+  TOurEqualizer() {
+    DesignEqualizerFilter(GainTable().data());
+    ClearEqualizerHistory();
+  }
   void Process(uint8_t* data, size_t frames, bool isFloat) override {
     bool dirty = false;
-    FEngine.Equalize(data, frames * kChannels * (isFloat ? 4 : 2), isFloat ? 32 : 16, dirty, nullptr, isFloat, kChannels);
+    EqualizePCM(data, frames * kChannels * (isFloat ? 4 : 2), isFloat ? 32 : 16, dirty, nullptr, isFloat, kChannels);
   }
-  const float* Taps() const { return FEngine.Taps(); }
-
- private:
-  TMWEqualizer FEngine;
 };
+
+// The taps every reference uses: the same design, made by an engine of its own.
+const float* DesignedTaps() {
+  static const auto design = [] {
+    auto eq = std::make_unique<TMWEqualizer>();
+    eq->DesignFilter(GainTable().data());
+    return eq;
+  }();
+  return design->Taps();
+}
 
 float ReadSample(const uint8_t* p, bool isFloat) {
   if (isFloat) {
@@ -264,11 +278,10 @@ class TDirectFir final : public TEqualizer {
 enum class TEqualizerKind { Ours, Fftw, DirectFir };
 
 std::unique_ptr<TEqualizer> MakeEqualizer(TEqualizerKind kind) {
-  static const TOurEqualizer design;  // the taps every reference uses
   switch (kind) {
     case TEqualizerKind::Ours: return std::make_unique<TOurEqualizer>();
-    case TEqualizerKind::Fftw: return std::make_unique<TFftwEqualizer>(design.Taps());
-    default: return std::make_unique<TDirectFir>(design.Taps());
+    case TEqualizerKind::Fftw: return std::make_unique<TFftwEqualizer>(DesignedTaps());
+    default: return std::make_unique<TDirectFir>(DesignedTaps());
   }
 }
 
@@ -294,7 +307,6 @@ void BM_Equalizer(benchmark::State& state, TEqualizerKind kind, bool isFloat) {
     ProcessAll(*eq, pcm, isFloat);
     benchmark::ClobberMemory();
   }
-  state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(kSeconds * state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // ---- Checks and the ratio table ------------------------------------------------------------------
@@ -340,18 +352,23 @@ void CheckEqualizersAgree() {
 }
 
 // Keeps the fastest repetition of every benchmark: on a machine shared with other work the
-// minimum is the figure least disturbed by it.
-class TCollectingReporter : public benchmark::ConsoleReporter {
+// minimum is the figure least disturbed by it. Prints one line per benchmark as it finishes.
+class TCollectingReporter : public benchmark::BenchmarkReporter {
  public:
+  bool ReportContext(const Context& context) override {
+    std::printf("%d CPUs at %.0f MHz; fastest of the repetitions, CPU time:\n", context.cpu_info.num_cpus,
+                context.cpu_info.cycles_per_second / 1e6);
+    return true;
+  }
   void ReportRuns(const std::vector<Run>& runs) override {
-    std::vector<Run> shown;
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "min") continue;
       const std::string name = run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
-      FSeconds[name] = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      shown.push_back(run);
+      const double seconds = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      FSeconds[name] = seconds;
+      std::printf("  %-32s %12.3f us  %s\n", name.c_str(), seconds * 1e6, run.report_label.c_str());
+      std::fflush(stdout);
     }
-    ConsoleReporter::ReportRuns(shown);
   }
   double Seconds(const std::string& name) const {
     const auto it = FSeconds.find(name);
@@ -363,8 +380,7 @@ class TCollectingReporter : public benchmark::ConsoleReporter {
 };
 
 void PrintRatios(const TCollectingReporter& r) {
-  std::printf("\nFastest repetition of each (CPU time)\n");
-  std::printf("TMWFFT (%s) time / FFTW_MEASURE time (target at 2048: <= 1.0)\n", MWActiveKernels().Name);
+  std::printf("\nTMWFFT (%s) time / FFTW_MEASURE time (target at 2048: <= 1.0)\n", MWActiveKernels().Name);
   for (const char* n : {"512", "2048", "8192"}) {
     for (const char* dir : {"Forward", "Inverse"}) {
       const double ours = r.Seconds(std::string("MWFFT_") + dir + "/" + n);

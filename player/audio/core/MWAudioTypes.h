@@ -33,11 +33,12 @@ constexpr unsigned MWFFTLog2Points(TMWFFTSize size) {
   return ordinal >= 0 && ordinal < kMWFFTSizeCount ? static_cast<unsigned>(ordinal) + 1 : 0;
 }
 
-// One complex value as the transforms store it: real then imaginary, two 32-bit floats.
+// One complex value as the transforms store it: real then imaginary, two 32-bit floats, so
+// that an array of n values is also 2n interleaved floats (the kernels rely on it).
 struct TMWComplexSingle {
   float Re;
   float Im;
 };
-static_assert(sizeof(TMWComplexSingle) == 8);
+static_assert(sizeof(TMWComplexSingle) == 2 * sizeof(float) && alignof(TMWComplexSingle) == alignof(float));
 
 }  // namespace qvr::audio

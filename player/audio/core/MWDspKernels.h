@@ -4,9 +4,9 @@
 // test or a benchmark hands them another one. Every set gives the plain set's results up to
 // float rounding.
 //
-// The transforms are radix-4 Stockham passes (with a radix-2 pass for odd powers of two) that
-// alternate between the data and a work buffer and sort themselves: input and output are both
-// in natural order, so no bit-reversal permutation is ever needed.
+// The transforms are radix-4 Stockham passes (the last one radix-2, or radix-8 in the SIMD sets,
+// for odd powers of two) that alternate between the data and a work buffer and sort themselves:
+// input and output are both in natural order, so no bit-reversal permutation is ever needed.
 //
 // The tables and the sets are immutable once built and may be used from any thread; each call
 // works only on the buffers it is given.

@@ -150,9 +150,7 @@ void StoreBlock(const TMWDspKernels& kernels, const C* src, size_t m, bool pair,
 void OverlapAdd(C* y, C* history, size_t m, bool pair) {
   constexpr size_t kOverlap = TMWEqualizer::kOverlap;
   if (pair) {
-    float* yf = &y->Re;
-    const float* hf = &history->Re;
-    for (size_t j = 0; j < 2 * kOverlap; ++j) yf[j] += hf[j];
+    for (size_t j = 0; j < kOverlap; ++j) y[j] = C{y[j].Re + history[j].Re, y[j].Im + history[j].Im};
     std::memcpy(history, y + m, kOverlap * sizeof(C));
     return;
   }

@@ -65,12 +65,15 @@ class TMWEqualizer {
   // flat design.
   void DesignFilter(const float* gainTable);
 
-  // Redesigns first when eqDirty is set (and clears it), then filters every channel of the
+  // Redesigns first when eqDirty is set and clears it (without a gain table nothing is
+  // designed and the flag stays for a later call). Then filters every channel of the
   // interleaved buffer in place: the exact linear convolution of each channel's stream with the
-  // FIR, whatever the buffer sizes, delayed by kDelay frames. Only whole frames are touched.
-  // Bit depths 8, 16, 24, 32 (isFloat at 32 only); others are left alone. Any channel count:
-  // the history grows to the largest count seen (allocating only then); if that allocation
-  // fails the buffer is left unfiltered.
+  // FIR up to float rounding, whatever the buffer sizes, delayed by kDelay frames. Adjacent
+  // channels share one complex transform (one as the real, one as the imaginary part), which
+  // the real FIR keeps apart. Only whole frames are touched. Bit depths 8, 16, 24 and 32
+  // (isFloat matters at 32 only); others are left alone. Any channel count: the history grows
+  // to the largest count seen, allocating only then; if that allocation fails the buffer is
+  // left unfiltered.
   void Equalize(uint8_t* data, size_t length, int bitsPerSample, bool& eqDirty, const float* gainTable, bool isFloat,
                 int channels);
 

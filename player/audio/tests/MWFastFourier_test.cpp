@@ -90,14 +90,14 @@ TEST(MWFFT, FreshObjectHasItsDefaults) {
   EXPECT_EQ(&MWActiveKernels(), &fft.Kernels());
 }
 
-TEST(MWFFT, SizeIntIsTwoToTheOrdinalPlusOne) {
+TEST(MWFFT, SizeIntIsThePointCount) {
   TMWFFT fft;
-  for (int ordinal = 0; ordinal < kMWFFTSizeCount; ++ordinal) {
-    fft.SetFFTSize(SizeOf(ordinal));
-    EXPECT_EQ(2 << ordinal, fft.FFTSizeInt());
-  }
+  fft.SetFFTSize(TMWFFTSize::fts2);
+  EXPECT_EQ(2, fft.FFTSizeInt());
   fft.SetFFTSize(TMWFFTSize::fts2048);
   EXPECT_EQ(2048, fft.FFTSizeInt());
+  fft.SetFFTSize(TMWFFTSize::fts8192);
+  EXPECT_EQ(8192, fft.FFTSizeInt());
   fft.SetFFTSize(SizeOf(13));
   EXPECT_EQ(0, fft.FFTSizeInt());
 }
