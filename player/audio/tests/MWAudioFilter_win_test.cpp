@@ -235,6 +235,33 @@ TEST_F(AudioFilterTest, PcmHistoryHandsOutWhatPlaysNow) {
   chain.filter->SetSyncSource(nullptr);
 }
 
+TEST_F(AudioFilterTest, WithADvdNavigatorTheHistoryIsReadAtAFixedDistance) {
+  // The navigator's time stamps do not follow the stream clock: the history is read 2.92 s after
+  // its start whatever the time, and sample times do not move its start.
+  TChain chain(kStereo, GUID_NULL, 0, FrameIndexPcm16(4 * 44100));
+  const CLSID dvd_navigator = {0x9B8C4620, 0x2C1A, 0x11D0, {0x84, 0x93, 0x00, 0xA0, 0x24, 0x38, 0xAD, 0x48}};
+  auto navigator = Adopt(new TTestSink(dvd_navigator));
+  chain.graph.Add(navigator.Get(), L"Navigator");
+  chain.ConnectAll();
+  ComPtr<IReferenceClock> clock;
+  ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&clock)));
+  chain.filter->SetSyncSource(clock.Get());
+  ASSERT_EQ(S_OK, chain.filter->Pause());
+  ASSERT_EQ(S_OK, chain.source->Pause());
+  chain.out->SeekTo(44100);  // time stamps from 0 again, frames from the second second on
+  DeliverAll(chain, 30);
+  REFERENCE_TIME now = 0;
+  clock->GetTime(&now);
+  ASSERT_EQ(S_OK, chain.filter->Run(now));
+  void* data = nullptr;
+  int32_t length = 0;
+  ASSERT_EQ(S_OK, chain.control->GetPCMData(&data, &length, nullptr));
+  EXPECT_NEAR(44100 + 2.92 * 44100, FrameIndexAt(static_cast<const uint8_t*>(data)), 1);
+  chain.filter->Stop();
+  chain.source->Stop();
+  chain.filter->SetSyncSource(nullptr);
+}
+
 TEST_F(AudioFilterTest, FormatChangesFromUpstreamGoDownstreamWithTheSample) {
   TChain chain;
   auto callback = Adopt(new TTestCallback());
