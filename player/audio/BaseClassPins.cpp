@@ -157,7 +157,8 @@ HRESULT TBCBasePin::DisconnectInternal() {
 
 HRESULT TBCBasePin::ConnectedTo(IPin** pin) {
   if (!pin) return E_POINTER;
-  TBCAutoLock lock(*FLock);
+  // No filter lock: a downstream filter may ask (through the position pass-through) from the
+  // streaming thread, which must never wait for it. Connections change only while stopped.
   if (!IsConnected()) {
     *pin = nullptr;
     return VFW_E_NOT_CONNECTED;

@@ -117,11 +117,10 @@ HRESULT TMWAudioFilterInputPin::CompleteConnect(IPin* receivePin) {
 }
 
 HRESULT TMWAudioFilterInputPin::Receive(IMediaSample* sample) {
-  // An Inactive pin refuses before the receive lock: the active stream's thread may hold that
-  // lock for as long as a paused renderer keeps its sample, and a splitter whose other stream
-  // thread waits on it may not finish the state change that would release it. Under Wine the
-  // system's AVI Splitter with two streams into this filter made IMediaControl::Run hang so.
-  // (The flag changes only while stopped, under the receive lock.)
+  // An Inactive pin refuses before the receive lock, which the active stream's thread holds for
+  // as long as a paused renderer keeps its sample: the other stream's thread of the splitter
+  // must not wait that out (under Wine the AVI Splitter's second stream thread sat on the lock
+  // for the whole preroll). The flag changes only while stopped, under the receive lock.
   if (IsInactive()) return E_FAIL;
   TBCAutoLock receive(FOwner->ReceiveLock());
   if (IsInactive()) return E_FAIL;

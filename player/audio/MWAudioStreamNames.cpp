@@ -178,6 +178,9 @@ TMWStreamNames CollectStreamNames(IFilterGraph* graph) {
       return names;
     }
     if (IsEqualCLSID(clsid, kClsidAviSplitter)) {
+      // Wine quirk: its AVI Splitter answers E_NOINTERFACE for IPersistMediaPropertyBag and
+      // CLSID_MediaPropertyBag is not registered (REGDB_E_CLASSNOTREG), so there the side file
+      // or the stream headers name the streams (probed under the test platform).
       bag_source = true;
       ComPtr<IPersistMediaPropertyBag> persist;
       ComPtr<IMediaPropertyBag> bag;

@@ -867,7 +867,7 @@ HRESULT TTestCallback::OnPCMData(BYTE* data, int32_t length, int32_t* newLength,
       LastSample = s;
     }
   }
-  if (ShortenTo >= 0) *newLength = ShortenTo;
+  if (ShortenTo != kKeep) *newLength = ShortenTo;
   return S_OK;
 }
 

@@ -367,7 +367,8 @@ class TTestCallback final : public TPeerObject, public IMWAudioFilterPCMCallBack
   HRESULT STDMETHODCALLTYPE OnFlush() override;
 
   std::atomic<int> Buffers{0}, FormatChanges{0}, Flushes{0};
-  std::atomic<int> ShortenTo{-1};  // >= 0: the new length of every buffer
+  static constexpr int kKeep = INT32_MIN;
+  std::atomic<int> ShortenTo{kKeep};  // else: the new length it answers for every buffer
   TMWAudioFormat LastFormat{};     // of the last OnFormatChange
   // The largest |sample| of 16-bit buffers since the last ResetPeak, and the last sample seen.
   std::atomic<int> Peak{0};

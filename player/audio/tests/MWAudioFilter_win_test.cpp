@@ -170,7 +170,29 @@ TEST_F(AudioFilterTest, TheCallbackSeesEveryBufferAndMayShortenIt) {
   EXPECT_EQ(start + duration, samples[1].Stop);
   EXPECT_EQ(4410, samples[1].MediaStart);
   EXPECT_EQ(4410 + duration, samples[1].MediaStop);
+
+  // A length the buffer cannot hold (or a negative one) is not taken.
+  for (const int wrong : {2 * 352800 * 2 + 4, -4}) {
+    callback->ShortenTo = wrong;
+    DeliverAll(chain, 1);
+    EXPECT_EQ(17640u, chain.sink->Samples().back().Data.size()) << wrong;
+  }
   chain.control->SetPCMCallBack(nullptr);
+}
+
+TEST_F(AudioFilterTest, ASampleLargerThanTheOutputBufferIsRefused) {
+  // Mono 8-bit: the output buffer holds 352800 bytes (8 s at 44.1 kHz).
+  TChain chain(WaveType(1, 44100, 8), GUID_NULL, 0, std::vector<uint8_t>(400000, 0x80));
+  chain.ConnectAll();
+  ASSERT_EQ(S_OK, chain.graph.Pause());
+  TTestSourcePin::TOptions large;
+  large.Frames = 352801;
+  EXPECT_EQ(VFW_E_BUFFER_OVERFLOW, chain.out->Deliver(large));
+  large.Frames = 352800;
+  chain.out->SeekTo(0);
+  EXPECT_EQ(S_OK, chain.out->Deliver(large));
+  ASSERT_EQ(1u, chain.sink->Samples().size());
+  EXPECT_EQ(352800u, chain.sink->Samples()[0].Data.size());
 }
 
 TEST_F(AudioFilterTest, PcmHistoryHandsOutWhatPlaysNow) {
