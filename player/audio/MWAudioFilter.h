@@ -205,6 +205,9 @@ class TMWAudioFilter : public TBCTransformFilter, public IMWAudioFilterInterface
 
   // Streaming thread only (under the receive lock).
   TMWAudioSettingsView FView;
+  // This filter's own equaliser rather than the process-wide one, whose history two filters
+  // streaming at once (two graphs) would share and corrupt. BeginFlush, which may not wait for
+  // the receive lock, asks for its history to be cleared through FClearEqualizerHistory.
   std::unique_ptr<TMWEqualizer> FEqualizer;
   int64_t FLastDuration = 0;
 };
