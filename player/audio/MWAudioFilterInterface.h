@@ -7,17 +7,8 @@
 
 #include <cstdint>
 
-// The current format, seven 32-bit fields in this order.
-struct TMWAudioFormat {
-  int32_t DataLength;     // bytes in the buffer processed last
-  int32_t SampleRate;     // 44100 when the input type says 0
-  int32_t Channels;
-  int32_t BitsPerSample;  // 8, 16, 24 or 32
-  int32_t IsFloat;        // -1 for IEEE float samples, else 0
-  int32_t IsSPDIF;        // -1 for AC-3/S-PDIF pass-through, else 0
-  int32_t IsDTS;          // -1 for DTS pass-through, else 0
-};
-static_assert(sizeof(TMWAudioFormat) == 28);
+// TMWAudioFormat, the current format record (seven 32-bit fields), lives with the portable rules.
+#include "player/audio/core/MWAudioFormat.h"
 
 // {7E74426C-D519-4106-99F8-05CFE5A2A9C6}
 inline constexpr CLSID CLSID_MWAudioFilter = {0x7E74426C, 0xD519, 0x4106, {0x99, 0xF8, 0x05, 0xCF, 0xE5, 0xA2, 0xA9, 0xC6}};

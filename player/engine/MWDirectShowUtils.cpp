@@ -108,6 +108,39 @@ void DisconnectAllPins(IGraphBuilder* graph, IBaseFilter* filter) {
   }
 }
 
+// Wine quirk: the Default DirectSound Device's input pin enumerates no media type at all
+// (IEnumMediaTypes::Next answers S_FALSE at once under Wine 8), so IsRenderer never recognises
+// it and the audio filter would never be inserted. A renderer-shaped filter whose first input
+// pin offers no type but accepts plain PCM audio counts as an audio renderer too. Evidence: a
+// probe of CLSID_DSoundRender under the test platform gave Next = S_FALSE and QueryAccept(PCM
+// 16-bit stereo 44.1 kHz) = S_OK, QueryAccept(video) = S_FALSE.
+bool IsTypelessPcmRenderer(IBaseFilter* filter) {
+  int inputs, outputs;
+  CountPins(filter, inputs, outputs);
+  ComPtr<IPin> input;
+  ComPtr<IEnumMediaTypes> types;
+  if (inputs == 0 || outputs != 0 || !GetPin(filter, PINDIR_INPUT, 1, input) || FAILED(input->EnumMediaTypes(&types)))
+    return false;
+  unique_media_type first;
+  if (types->Next(1, first.put(), nullptr) == S_OK) return false;  // it names its types: IsRenderer decides
+  WAVEFORMATEX wave{};
+  wave.wFormatTag = WAVE_FORMAT_PCM;
+  wave.nChannels = 2;
+  wave.nSamplesPerSec = 44100;
+  wave.wBitsPerSample = 16;
+  wave.nBlockAlign = 4;
+  wave.nAvgBytesPerSec = 44100 * 4;
+  AM_MEDIA_TYPE pcm{};
+  pcm.majortype = MEDIATYPE_Audio;
+  pcm.subtype = MEDIASUBTYPE_PCM;
+  pcm.bFixedSizeSamples = TRUE;
+  pcm.lSampleSize = wave.nBlockAlign;
+  pcm.formattype = FORMAT_WaveFormatEx;
+  pcm.cbFormat = sizeof wave;
+  pcm.pbFormat = reinterpret_cast<BYTE*>(&wave);
+  return input->QueryAccept(&pcm) == S_OK;
+}
+
 }  // namespace
 
 void RenderOutputPins(TFilterBank& bank, IGraphBuilder* graph, IBaseFilter* filter, IAudioFilterFactory* audioFilters) {
@@ -251,7 +284,8 @@ bool IsRenderer(IBaseFilter* filter, const GUID& majorType) {
 }
 
 bool IsAudioRenderer(IBaseFilter* filter) {
-  return IsEqualGUID(ClassIdOf(filter), kKnownAudioRenderer) || IsRenderer(filter, MEDIATYPE_Audio);
+  return IsEqualGUID(ClassIdOf(filter), kKnownAudioRenderer) || IsRenderer(filter, MEDIATYPE_Audio) ||
+         IsTypelessPcmRenderer(filter);
 }
 
 bool IsVideoRenderer(IBaseFilter* filter) {

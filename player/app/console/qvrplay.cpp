@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/win/unique_resource.h"
+#include "player/audio/MWAudioFilterFactory.h"
 #include "player/engine/MWMediaPlayer.h"
 #include "player/engine/UFilterBank.h"
 
@@ -85,7 +86,9 @@ int wmain(int argc, wchar_t** argv) {
     if (std::wcscmp(argv[i], L"--seconds") == 0) limit = std::wcstod(argv[i + 1], nullptr);
 
   const HWND window = CreateVideoWindow();
-  qvr::engine::TMWMediaPlayer player(window);
+  // Every graph gets the program's audio filter ("EQ Audio") in front of its audio renderer.
+  qvr::audio::TMWAudioFilterFactory audio_filters;
+  qvr::engine::TMWMediaPlayer player(window, &audio_filters);
   g_player = &player;
   if (const HRESULT hr = player.Open(name); hr != S_OK) {
     std::fprintf(stderr, "qvrplay: cannot open %s (0x%08lX)\n", name.c_str(), static_cast<unsigned long>(hr));
@@ -95,6 +98,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   std::printf("File: %s\n", player.FileName.c_str());
   std::printf("Duration: %.3f s\n", Seconds(player.Duration));
+  std::printf("Equalizer: %s\n", player.EqualizerAvailable ? "available" : "not available");
   if (player.HasVideo) {
     std::printf("Video: %d x %d\n", player.VideoWidth, player.VideoHeight);
     // The main window's smallest size (500 x 400) leaves a 496 x 307 picture area; a smaller

@@ -186,6 +186,7 @@ TEST_F(GraphBuilderTest, ClassifiesRenderersAndCountsPins) {
   EXPECT_TRUE(IsVideoRenderer(vmr.Get()));  // by class id
   EXPECT_FALSE(IsAudioRenderer(vmr.Get()));
   EXPECT_FALSE(IsVideoRenderer(dsound.Get()));
+  EXPECT_TRUE(IsAudioRenderer(dsound.Get()));  // under Wine through the typeless-renderer rule
   ComPtr<IPin> pin;
   EXPECT_TRUE(GetPin(dsound.Get(), PINDIR_INPUT, 1, pin));
   EXPECT_FALSE(GetPin(dsound.Get(), PINDIR_INPUT, 2, pin));
