@@ -118,8 +118,8 @@ class nsIServiceManager : public nsISupports {
 class nsIComponentRegistrar : public nsISupports {
  public:
   static constexpr nsIID kIID = {0x2417CBFE, 0x65AD, 0x48A6, {0xB4, 0xB6, 0xEB, 0x84, 0xDB, 0x17, 0x43, 0x92}};
-  NS_IMETHOD AutoRegister(nsIFile* spec) = 0;
-  NS_IMETHOD AutoUnregister(nsIFile* spec) = 0;
+  NS_IMETHOD AutoRegister(nsIFile* location) = 0;
+  NS_IMETHOD AutoUnregister(nsIFile* location) = 0;
   NS_IMETHOD RegisterFactory(const nsCID& cid, const char* class_name, const char* contract_id, nsIFactory* factory) = 0;
   NS_IMETHOD UnregisterFactory(const nsCID& cid, nsIFactory* factory) = 0;
   NS_IMETHOD RegisterFactoryLocation(const nsCID& cid, const char* class_name, const char* contract_id,
