@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/win/DirectShow.h"
+#include "common/win/text.h"
 #include "common/win/unique_resource.h"
 
 using Microsoft::WRL::ComPtr;
@@ -16,23 +18,6 @@ namespace {
 
 constexpr size_t kScanBytes = 50000;  // of the file's head, for AVI stream headers
 constexpr int kMaxBagStreams = 9;     // "INFO/IAS1" .. "INFO/IAS9"
-
-std::wstring FromAnsi(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::vector<ComPtr<IBaseFilter>> GraphFilters(IFilterGraph* graph) {
-  std::vector<ComPtr<IBaseFilter>> filters;
-  ComPtr<IEnumFilters> enumerator;
-  if (!graph || FAILED(graph->EnumFilters(&enumerator))) return filters;
-  ComPtr<IBaseFilter> filter;
-  while (enumerator->Next(1, filter.ReleaseAndGetAddressOf(), nullptr) == S_OK) filters.push_back(filter);
-  return filters;
-}
 
 // A property as text; nullopt when it cannot be read.
 std::optional<std::wstring> ReadText(IPropertyBag* bag, const wchar_t* name) {
@@ -133,7 +118,7 @@ void AddSourceFileStreams(IFilterGraph* graph, TMWStreamNames& names) {
     if (ReadWholeFile(WithExtension(file_name, L".mss"), text)) {
       const TMWSideFile side = ParseSideFile(text);
       std::vector<std::optional<std::wstring>> values;
-      for (const auto& value : side.Values) values.emplace_back(FromAnsi(value));
+      for (const auto& value : side.Values) values.emplace_back(ToWide(value));
       AddStreamValues(values, side.DefaultNumber, ThreadLocaleLowByte(), SystemLanguageName, names);
       return;
     }

@@ -27,15 +27,6 @@ GUID ClassIdOf(IBaseFilter* filter) {
   return clsid;
 }
 
-std::vector<ComPtr<IBaseFilter>> FiltersOf(IGraphBuilder* graph) {
-  std::vector<ComPtr<IBaseFilter>> filters;
-  ComPtr<IEnumFilters> enumerator;
-  if (FAILED(graph->EnumFilters(&enumerator))) return filters;
-  ComPtr<IBaseFilter> filter;
-  while (enumerator->Next(1, filter.ReleaseAndGetAddressOf(), nullptr) == S_OK) filters.push_back(filter);
-  return filters;
-}
-
 std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* filter) {
   std::vector<ComPtr<IPin>> pins;
   ComPtr<IEnumPins> enumerator;
@@ -57,7 +48,7 @@ bool IsConnected(IPin* pin) {
 
 // Step 1 of both connection searches: the filters already in the graph.
 bool ConnectToGraphFilters(IGraphBuilder* graph, IPin* pin, ComPtr<IBaseFilter>& next) {
-  for (auto& filter : FiltersOf(graph)) {
+  for (auto& filter : GraphFilters(graph)) {
     if (ConnectPinToFilter(graph, pin, filter.Get())) {
       next = filter;
       return true;
@@ -231,7 +222,7 @@ bool ConnectPinToFilter(IGraphBuilder* graph, IPin* pin, IBaseFilter* filter) {
 }
 
 bool FindFilterByClassId(IGraphBuilder* graph, const GUID& clsid, ComPtr<IBaseFilter>* filter) {
-  for (auto& f : FiltersOf(graph)) {
+  for (auto& f : GraphFilters(graph)) {
     if (IsEqualGUID(ClassIdOf(f.Get()), clsid)) {
       if (filter) *filter = f;
       return true;
@@ -296,7 +287,7 @@ bool IsVideoRenderer(IBaseFilter* filter) {
 }
 
 bool FindRenderer(IGraphBuilder* graph, const GUID& majorType, ComPtr<IBaseFilter>* filter) {
-  for (auto& f : FiltersOf(graph)) {
+  for (auto& f : GraphFilters(graph)) {
     int inputs, outputs;
     CountPins(f.Get(), inputs, outputs);
     if (inputs == 0 || outputs != 0) continue;

@@ -9,22 +9,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace qvr::engine {
 
-std::wstring ToWide(std::string_view text) {
-  if (text.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-std::string ToAnsi(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n, nullptr, nullptr);
-  return narrow;
-}
-
 bool ParseClsid(const std::string& text, GUID& clsid) {
   std::wstring wide = ToWide(text);
   return SUCCEEDED(::CLSIDFromString(wide.data(), &clsid));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/win/DirectShow.h"
+#include "common/win/text.h"
 #include "common/win/unique_resource.h"
 
 namespace qvr::engine {
@@ -82,8 +83,8 @@ class TFilterBank {
 };
 
 // Helpers shared with the graph builder.
-std::wstring ToWide(std::string_view text);   // system code page to UTF-16
-std::string ToAnsi(std::wstring_view text);   // UTF-16 to the system code page
+using qvr::ToAnsi;  // UTF-16 to the system code page
+using qvr::ToWide;  // system code page to UTF-16
 bool ParseClsid(const std::string& text, GUID& clsid);
 std::string ClsidToString(const GUID& clsid);  // braced, upper case
 std::string ExeFolder();                       // the running executable's folder, trailing "\"

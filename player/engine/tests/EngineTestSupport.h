@@ -210,14 +210,7 @@ class LoopbackHttpServer {
 };
 
 // Filters of a graph by class id and by name.
-inline std::vector<ComPtr<IBaseFilter>> GraphFilters(IGraphBuilder* graph) {
-  std::vector<ComPtr<IBaseFilter>> filters;
-  ComPtr<IEnumFilters> e;
-  if (!graph || FAILED(graph->EnumFilters(&e))) return filters;
-  ComPtr<IBaseFilter> f;
-  while (e->Next(1, f.ReleaseAndGetAddressOf(), nullptr) == S_OK) filters.push_back(f);
-  return filters;
-}
+using qvr::GraphFilters;
 inline int CountClass(IGraphBuilder* graph, const GUID& clsid) {
   int n = 0;
   for (auto& f : GraphFilters(graph)) {
