@@ -41,14 +41,14 @@ TBCBasePin* TBCTransformFilter::GetPin(int index) {
 HRESULT TBCTransformFilter::Stop() {
   TBCAutoLock lock(FcsFilter);
   if (IsStopped()) return S_OK;
-  if (!FInput || !FInput->IsConnected() || !FOutput->IsConnected()) {
+  if (!StreamingInputConnected() || !FOutput || !FOutput->IsConnected()) {
     FState = State_Stopped;
     FEOSDelivered = false;
     return S_OK;
   }
-  // Deactivating the input first makes the upstream thread's Receive fail fast (and frees a
+  // Deactivating the inputs first makes the upstream threads' Receive fail fast (and frees a
   // thread blocked in our allocator); then the sample in progress is waited for.
-  FInput->Inactive();
+  DeactivateInputs();
   TBCAutoLock receive(FcsReceive);
   FOutput->Inactive();
   const HRESULT hr = StopStreaming();
@@ -58,6 +58,10 @@ HRESULT TBCTransformFilter::Stop() {
   }
   return hr;
 }
+
+bool TBCTransformFilter::StreamingInputConnected() { return FInput && FInput->IsConnected(); }
+
+void TBCTransformFilter::DeactivateInputs() { FInput->Inactive(); }
 
 HRESULT TBCTransformFilter::Pause() {
   TBCAutoLock lock(FcsFilter);

@@ -43,6 +43,10 @@ class TBCTransformFilter : public TBCBaseFilter {
   virtual HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) = 0;
   virtual HRESULT StartStreaming();
   virtual HRESULT StopStreaming();
+  // Stop's hooks, called under the filter lock: whether the input that streams is connected,
+  // and making every connected input refuse samples before the receive lock is taken.
+  virtual bool StreamingInputConnected();
+  virtual void DeactivateInputs();
   virtual HRESULT AlterQuality(Quality quality);
   virtual HRESULT SetMediaType(PIN_DIRECTION direction, const AM_MEDIA_TYPE* type);
   virtual HRESULT CheckConnect(PIN_DIRECTION direction, IPin* pin);

@@ -284,27 +284,21 @@ HRESULT TMWAudioFilter::InputConnected(TMWAudioFilterInputPin* pin) {
 HRESULT TMWAudioFilter::Stop() {
   FRunning = false;
   FHistory.Clear();
-  TBCAutoLock lock(FcsFilter);
-  if (IsStopped()) return S_OK;
+  return TBCTransformFilter::Stop();
+}
+
+bool TMWAudioFilter::StreamingInputConnected() {
   TMWAudioFilterInputPin* active = ActivePin();
-  if (!active || !active->IsConnected() || !FOutput || !FOutput->IsConnected()) {
-    FState = State_Stopped;
-    FEOSDelivered = false;
-    return S_OK;
-  }
-  // Every connected input goes inactive, the active one first, so that no upstream thread stays
-  // blocked in one of our allocators; then the sample in progress is waited for.
+  return active && active->IsConnected();
+}
+
+// Every connected input goes inactive, the active one first, so that no upstream thread stays
+// blocked in one of our allocators.
+void TMWAudioFilter::DeactivateInputs() {
+  TMWAudioFilterInputPin* active = ActivePin();
   active->Inactive();
   for (TMWAudioFilterInputPin* pin : FInputPins)
     if (pin != active && pin->IsConnected()) pin->Inactive();
-  TBCAutoLock receive(FcsReceive);
-  FOutput->Inactive();
-  const HRESULT hr = StopStreaming();
-  if (SUCCEEDED(hr)) {
-    FState = State_Stopped;
-    FEOSDelivered = false;
-  }
-  return hr;
 }
 
 HRESULT TMWAudioFilter::Pause() {

@@ -113,6 +113,8 @@ class TMWAudioFilter : public TBCTransformFilter, public IMWAudioFilterInterface
 
   // IMediaFilter
   HRESULT STDMETHODCALLTYPE Stop() override;
+  bool StreamingInputConnected() override;
+  void DeactivateInputs() override;
   HRESULT STDMETHODCALLTYPE Pause() override;
   HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME start) override;
 
