@@ -333,6 +333,19 @@ int main(int argc, char** argv) {
   png("image2", Picture(228, 80, {30, 34, 40}, {10, 12, 14}));
   png("image3", Picture(233, 47, {30, 34, 40}, {10, 12, 14}));
   png("imgbug", IconArt(16, {190, 60, 50}, kMinus));
+  // Tree-view state images: index 0 is no state, then unchecked, checked, partly checked.
+  Canvas states(64, 16, {255, 255, 255});
+  for (int i = 1; i < 4; ++i) {
+    const int x0 = i * 16;
+    states.Frame(x0 + 2, 2, 12, 12, {90, 100, 110});
+    states.VerticalGradient(x0 + 3, 3, 10, 10, {255, 255, 255}, {226, 230, 236});
+    if (i == 2)
+      states.Shape(x0, 0, 16, 16, {30, 90, 170}, [](double x, double y) {
+        return std::abs(y - (x < 7 ? 5.0 + x * 0.5 : 8.5 - (x - 7) * 0.9)) <= 1.1 && x > 4 && x < 12;
+      });
+    if (i == 3) states.Fill(x0 + 5, 5, 6, 6, {30, 90, 170});
+  }
+  png("treestates", states);
 
   Canvas top(3, 33, {108, 120, 129});
   top.VerticalGradient(0, 0, 3, 33, {132, 144, 153}, {88, 98, 106});
