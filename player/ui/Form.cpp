@@ -470,6 +470,12 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     return 0;
   }
+  if (message == WM_ERASEBKGND) {
+    RECT client;
+    ::GetClientRect(Handle(), &client);
+    FillSolid(reinterpret_cast<HDC>(wparam), FromRect(client), color_);
+    return 1;
+  }
   if (message == WM_NCDESTROY) tooltip_ = nullptr;  // an owned popup: gone with the form
   return TControl::HandleMessage(message, wparam, lparam);
 }

@@ -3,6 +3,7 @@
 // letter-boxed inside a picture area as large as the one the main window gives it.
 //
 // usage: qvrplay FILE|URL [--seconds N]   (N: stop after N seconds; default: play to the end)
+//        qvrplay --controls               (a gallery of the skinned controls)
 #include <windows.h>
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "common/win/unique_resource.h"
+#include "player/app/console/ControlsGallery.h"
 #include "player/audio/MWAudioFilterFactory.h"
 #include "player/engine/MWMediaPlayer.h"
 #include "player/engine/UFilterBank.h"
@@ -76,8 +78,9 @@ void PumpMessages(DWORD milliseconds) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wcscmp(argv[1], L"--controls") == 0) return qvr::console::RunControlsGallery();
   if (argc < 2) {
-    std::fprintf(stderr, "usage: qvrplay FILE|URL [--seconds N]\n");
+    std::fprintf(stderr, "usage: qvrplay FILE|URL [--seconds N] | qvrplay --controls\n");
     return 2;
   }
   const std::string name = qvr::engine::ToAnsi(argv[1]);

@@ -329,6 +329,8 @@ int main(int argc, char** argv) {
   png("btn_play", ButtonStrip(56, 23, kPlay, face, ink));
   png("btn_pause", ButtonStrip(56, 23, kPause, face, ink));
   png("BTN_REPEAT", ButtonStrip(16, 16, kRepeat, face, ink));
+  // A face without a glyph, for buttons that carry a caption.
+  png("btn_plain", ButtonStrip(108, 27, [](double, double, double, double) { return false; }, face, ink));
   png("image1", Picture(85, 16, {70, 84, 96}, {40, 48, 56}));
   png("image2", Picture(228, 80, {30, 34, 40}, {10, 12, 14}));
   png("image3", Picture(233, 47, {30, 34, 40}, {10, 12, 14}));

@@ -199,7 +199,7 @@ TEST_F(SkinControls, DoubleClicksPressTwiceAndTheDefaultLookIsIgnored) {
 
 TEST_F(SkinControls, CaptionsSitCentredTwoPixelsHigh) {
   auto& toggle = Get<TSkinButton>("btnToggle");
-  const auto strip = Strip("btn_open", toggle.Width(), toggle.Height(), toggle.SkinColor());
+  const auto strip = Strip("btn_plain", toggle.Width(), toggle.Height(), toggle.SkinColor());
   Pixels shown(toggle.Handle());
   // The caption's ink is where the pixels differ from frame 0.
   RECT ink{shown.Width(), shown.Height(), -1, -1};

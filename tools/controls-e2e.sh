@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Drives the skinned-controls gallery (qvrplay --controls) as a user would, with xdotool on the
+# test display: hover a button, latch the repeat toggle, drag the seek thumb, close by the close
+# button. Each step leaves a screenshot in OUT_DIR and checks that the screen really changed.
+# Runs under the Windows test platform (source build/wine/env.sh first; tools/test.sh does).
+#   tools/controls-e2e.sh QVRPLAY_EXE OUT_DIR
+set -euo pipefail
+exe=${1:?qvrplay.exe}
+out=${2:?output folder}
+root=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$out"
+rm -f "$out"/*.png
+
+fail() { echo "controls-e2e: $*" >&2; exit 1; }
+shot() { import -window root "$out/$1.png"; }
+# The md5 of a screen region (WxH+X+Y) of a screenshot.
+region() { convert "$out/$1.png" -crop "$2" +repage rgb:- | md5sum | cut -d' ' -f1; }
+
+"$root/tools/wine-exec.sh" "$exe" --controls >"$out/qvrplay.log" 2>&1 &
+player=$!
+trap 'kill $player 2>/dev/null || true' EXIT
+
+window=
+for _ in $(seq 150); do
+  window=$(xdotool search --name '^QVR Player controls$' 2>/dev/null | head -1) && [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || fail "the gallery window did not appear"
+eval "$(xdotool getwindowgeometry --shell "$window")"  # X Y WIDTH HEIGHT
+[ "$WIDTH" = 460 ] && [ "$HEIGHT" = 250 ] || fail "the gallery is ${WIDTH}x$HEIGHT, not 460x250"
+# Wait for the first paint: the title bar's skin colour at its left end.
+for _ in $(seq 50); do
+  shot 1-shown
+  [ "$(convert "$out/1-shown.png" -crop "1x1+$((X + 2))+$((Y + 16))" -format '%[hex:p{0,0}]' info:)" != 000000 ] && break
+  sleep 0.1
+done
+
+at() { xdotool mousemove --sync $((X + $1)) $((Y + $2)); }
+
+# Hover over Play: the hot frame, then its hint.
+play="56x23+$((X + 187))+$((Y + 41))"
+at 215 52
+sleep 1.5
+shot 2-hover
+[ "$(region 1-shown "$play")" != "$(region 2-hover "$play")" ] || fail "Play did not turn hot under the pointer"
+
+# Latch the repeat toggle: it stays down after the click, with the pointer moved away.
+repeat="16x16+$((X + 430))+$((Y + 45))"
+at 438 53
+xdotool click 1
+at 300 150
+sleep 0.3
+shot 3-repeat-down
+[ "$(region 1-shown "$repeat")" != "$(region 3-repeat-down "$repeat")" ] || fail "Repeat did not stay down"
+
+# Drag the seek thumb from 1500 to the right; the value shows in the text above it.
+seek="300x12+$((X + 10))+$((Y + 206))"
+at 104 212
+xdotool mousedown 1
+for x in 130 170 200 230; do at "$x" 212; done
+xdotool mouseup 1
+sleep 0.3
+shot 4-seek-dragged
+[ "$(region 3-repeat-down "$seek")" != "$(region 4-seek-dragged "$seek")" ] || fail "the seek thumb did not move"
+text="200x14+$((X + 10))+$((Y + 188))"
+[ "$(region 3-repeat-down "$text")" != "$(region 4-seek-dragged "$text")" ] || fail "the dragged value was not shown"
+
+# Close by the close button: the program ends by itself.
+at 442 16
+xdotool click 1
+for _ in $(seq 50); do kill -0 $player 2>/dev/null || break; sleep 0.1; done
+kill -0 $player 2>/dev/null && fail "the close button did not end the program"
+wait $player || fail "qvrplay --controls ended with an error"
+trap - EXIT
+echo "controls-e2e: passed; screenshots in $out"
