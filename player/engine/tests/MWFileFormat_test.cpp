@@ -80,15 +80,15 @@ TEST_F(DetectTest, RecognisesEveryContainerByContent) {
       {"empty file", {}, mkUnknown},
       {"two bytes", Text("FL"), mkUnknown},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.kind, Detect(c.content)) << c.what;
+  for (const Case& c : cases) EXPECT_EQ(int{c.kind}, int{Detect(c.content)}) << c.what;
 }
 
 TEST_F(DetectTest, ShortReadsKeepTheRestOfTheWindow) {
   // Six bytes: the read at offset 4 brings only "mo", and "ov" stays from the first read.
-  EXPECT_EQ(mkMp4, Detect(Text("xxovmo")));
+  EXPECT_EQ(int{mkMp4}, int{Detect(Text("xxovmo"))});
   // A pack header cut off after two bytes at offset 12: "01 BA" stays from the first read, so
   // this is not the MPEG-2 "?? F8 00 00".
-  EXPECT_EQ(mkUnknown, Detect(At(12, Bytes({0x00, 0x00, 0x01, 0xBA}), Bytes({0x44, 0xF8}))));
+  EXPECT_EQ(int{mkUnknown}, int{Detect(At(12, Bytes({0x00, 0x00, 0x01, 0xBA}), Bytes({0x44, 0xF8})))});
 }
 
 TEST(Detect, MissingFileIsUnknown) {
