@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 
 using namespace qvr::audio;
@@ -9,6 +11,11 @@ using namespace qvr::audio;
 constexpr TMWGuid kMediaTypeVideo = {0x73646976, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 constexpr TMWGuid kSubtypeMp3 = {0x00000055, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 constexpr TMWGuid kFormatVideoInfo = {0x05589F80, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+
+// The seven fields in their order, so that records compare without the comparison under test.
+std::array<int32_t, 7> Fields(const TMWAudioFormat& f) {
+  return {f.DataLength, f.SampleRate, f.Channels, f.BitsPerSample, f.IsFloat, f.IsSPDIF, f.IsDTS};
+}
 
 TEST(AudioTypeRules, GuidTestsRunInOrderWithTheirOwnVerdicts) {
   EXPECT_EQ(TMWTypeVerdict::InvalidMediaType, CheckAudioTypeGuids(kMediaTypeVideo, kSubtypeMp3, kFormatVideoInfo));
@@ -43,8 +50,31 @@ TEST(AudioTypeRules, AcceptedFormatsGiveTheirRecord) {
   for (const auto& c : cases) {
     TMWAudioFormat format{};
     ASSERT_EQ(TMWTypeVerdict::Accepted, DescribeWaveFormat(c.Subtype, c.Wave, format)) << c.Name;
-    EXPECT_TRUE(SameFormat(c.Expected, format)) << c.Name;
+    EXPECT_EQ(Fields(c.Expected), Fields(format)) << c.Name;
     EXPECT_EQ(c.Expected.IsSPDIF != 0 || c.Expected.IsDTS != 0, IsPassThrough(format)) << c.Name;
+  }
+}
+
+// The filter announces a new input type to its callback when the comparison says it differs.
+TEST(AudioTypeRules, PassThroughAtTheSameRateAndDepthIsAnotherFormat) {
+  TMWAudioFormat pcm{}, spdif{}, dts{};
+  ASSERT_EQ(TMWTypeVerdict::Accepted, DescribeWaveFormat(kMWSubtypePcm, {1, 2, 48000, 16}, pcm));
+  ASSERT_EQ(TMWTypeVerdict::Accepted, DescribeWaveFormat(kMWSubtypeDolbyAc3Spdif, {0x0092, 2, 48000, 16}, spdif));
+  ASSERT_EQ(TMWTypeVerdict::Accepted, DescribeWaveFormat(kMWSubtypePcm, {0x2001, 2, 48000, 16}, dts));
+  EXPECT_FALSE(SameFormat(pcm, spdif));
+  EXPECT_FALSE(SameFormat(spdif, pcm));
+  EXPECT_FALSE(SameFormat(pcm, dts));
+  EXPECT_FALSE(SameFormat(spdif, dts));
+  EXPECT_TRUE(SameFormat(spdif, TMWAudioFormat(spdif)));
+  // Every field counts, each on its own.
+  const TMWAudioFormat base{4096, 44100, 2, 16, 0, 0, 0};
+  EXPECT_TRUE(SameFormat(base, TMWAudioFormat{4096, 44100, 2, 16, 0, 0, 0}));
+  for (int32_t TMWAudioFormat::*field : {&TMWAudioFormat::DataLength, &TMWAudioFormat::SampleRate, &TMWAudioFormat::Channels,
+                                          &TMWAudioFormat::BitsPerSample, &TMWAudioFormat::IsFloat, &TMWAudioFormat::IsSPDIF,
+                                          &TMWAudioFormat::IsDTS}) {
+    TMWAudioFormat other = base;
+    other.*field ^= 1;
+    EXPECT_FALSE(SameFormat(base, other)) << ::testing::PrintToString(Fields(other));
   }
 }
 
@@ -52,7 +82,7 @@ TEST(AudioTypeRules, OddBitDepthsAreRefusedWithoutTouchingTheRecord) {
   for (const uint16_t bits : {0, 4, 12, 20, 64}) {
     TMWAudioFormat format{5, 22050, 1, 16, 0, 0, 0};
     EXPECT_EQ(TMWTypeVerdict::NotAccepted, DescribeWaveFormat(kMWSubtypePcm, {1, 6, 96000, bits}, format)) << bits;
-    EXPECT_TRUE(SameFormat(TMWAudioFormat{5, 22050, 1, 16, 0, 0, 0}, format)) << bits;
+    EXPECT_EQ((std::array<int32_t, 7>{5, 22050, 1, 16, 0, 0, 0}), Fields(format)) << bits;
   }
 }
 
@@ -70,7 +100,7 @@ TEST(AudioTypeRules, PublishedFormatKeepsEveryField) {
   TMWPublishedFormat published;
   const TMWAudioFormat format{1234, 48000, 6, 24, 0, -1, 0};
   published.Store(format);
-  EXPECT_TRUE(SameFormat(format, published.Load()));
+  EXPECT_EQ(Fields(format), Fields(published.Load()));
   published.StoreDataLength(99);
   EXPECT_EQ(99, published.Record()->DataLength);
   EXPECT_EQ(48000, published.Record()->SampleRate);

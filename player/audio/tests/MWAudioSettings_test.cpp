@@ -2,27 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 namespace {
 
 using namespace qvr::audio;
 
-TEST(AudioSettings, StartFlatDisabledAndDirty) {
+TEST(AudioSettings, AFreshObjectLeavesTheAudioAlone) {
   TMWAudioSettings settings;
-  EXPECT_EQ(10000, settings.PreAmp());
-  EXPECT_FALSE(settings.Enabled());
-  EXPECT_EQ(0, settings.Delay());
   std::array<int8_t, 10> bands;
   bands.fill(99);
   settings.GetBands(bands.data());
-  for (const int8_t b : bands) EXPECT_EQ(0, b);
+  EXPECT_EQ((std::array<int8_t, 10>{}), bands);
 
-  TMWAudioSettingsView view;
+  TMWAudioSettingsView view;  // stale values, so that only what Refresh copies can pass
+  view.PreAmp = 1;
+  view.Enabled = true;
+  view.Delay = 7;
+  std::fill(view.Gains.begin(), view.Gains.end(), 0.5f);
   view.EqDirty = false;
-  EXPECT_TRUE(settings.Refresh(view));  // the first refresh always takes the table
+  ASSERT_TRUE(settings.Refresh(view));  // the first refresh always takes everything
+  EXPECT_EQ(kPreAmpUnity, view.PreAmp);
+  EXPECT_FALSE(view.Enabled);
+  EXPECT_EQ(0, view.Delay);
   EXPECT_TRUE(view.EqDirty);
-  for (const float g : view.Gains) ASSERT_EQ(2.0f, g);
+  for (const float g : view.Gains) ASSERT_EQ(BandToGain(0), g);
   EXPECT_FALSE(settings.Refresh(view));
 }
 
@@ -49,11 +54,15 @@ TEST(AudioSettings, ARefreshCarriesEachChangeOnceAndOnlyTableChangesDirtyTheDesi
   settings.Refresh(view);
   view.EqDirty = false;  // the equaliser designed its filter
 
-  settings.SetPreAmp(15000);
-  settings.SetEnabled(true);
+  // Each setter on its own reaches the streaming thread's next refresh.
   settings.SetDelay(-250);
   ASSERT_TRUE(settings.Refresh(view));
+  EXPECT_EQ(-250, view.Delay);
+  settings.SetPreAmp(15000);
+  ASSERT_TRUE(settings.Refresh(view));
   EXPECT_EQ(15000, view.PreAmp);
+  settings.SetEnabled(true);
+  ASSERT_TRUE(settings.Refresh(view));
   EXPECT_TRUE(view.Enabled);
   EXPECT_EQ(-250, view.Delay);
   EXPECT_FALSE(view.EqDirty);

@@ -145,6 +145,20 @@ TEST(PcmHistory, ResetsClearsAndCaptureSwitch) {
   EXPECT_EQ(stored, history.Stored());
 }
 
+TEST(PcmHistory, AfterASeekOnlyTheAudioPlayedSinceIsHandedOut) {
+  TMWPcmHistory history;
+  history.Prepare(kStereo16);
+  bool first = true;
+  Play(history, 0, 2 * 44100, 4410, first);
+  ASSERT_EQ(50000, LookedUpFrame(history, TimeOfFrame(50000)));
+  history.Reset();  // the flush of a seek to 10 s
+  Play(history, 441000, 22050, 4410, first);
+  EXPECT_EQ(-1, LookedUpFrame(history, TimeOfFrame(50000)));
+  for (const uint32_t frame : {441000u, 452000u, 463049u}) EXPECT_EQ(frame, LookedUpFrame(history, TimeOfFrame(frame)));
+  // Half a second in, the old two seconds would still reach this far.
+  EXPECT_EQ(-1, LookedUpFrame(history, TimeOfFrame(441000 + 30000)));
+}
+
 TEST(PcmHistory, CaptureStartOnlyMovesBack) {
   TMWPcmHistory history;
   history.Prepare(kStereo16);

@@ -45,8 +45,9 @@ TEST(StreamNames, ValuesAreHexadecimalLcidsOrNames) {
     const wchar_t* Value;
     bool IsLcid;
     uint32_t Lcid;
-  } const cases[] = {{L"0x0409", true, 0x409}, {L"0X1a", true, 0x1A}, {L"0x7", true, 7},    {L"0x", false, 0},
-                     {L"0xZZ", false, 0},      {L"English", false, 0}, {L"x0409", false, 0}, {L"0x123456789", false, 0}};
+  } const cases[] = {{L"0x0409", true, 0x409}, {L"0X1a", true, 0x1A},   {L"0x7", true, 7},
+                     {L"0x00000407", true, 0x407}, {L"0x", false, 0},   {L"0xZZ", false, 0},
+                     {L"English", false, 0},       {L"x0409", false, 0}, {L"0x123456789", false, 0}};
   for (const auto& c : cases) {
     const TMWStreamValue parsed = ParseStreamValue(c.Value);
     EXPECT_EQ(c.IsLcid, parsed.IsLcid) << c.Value;
@@ -58,7 +59,7 @@ TEST(StreamNames, ValuesAreHexadecimalLcidsOrNames) {
 }
 
 TEST(StreamNames, BagValuesSkipUnreadableOnesAndStopAtTheFirstEmpty) {
-  const std::array<std::optional<std::wstring>, 6> values = {std::wstring(L"0x0407"), std::nullopt, std::wstring(L"Director"),
+  const std::array<std::optional<std::wstring>, 6> values = {std::wstring(L"0x00000407"), std::nullopt, std::wstring(L"Director"),
                                                              std::wstring(L"0x09"), std::wstring(L""), std::wstring(L"late")};
   TMWStreamNames names;
   AddStreamValues(values, 2, 0x09, FakeLanguageName, names);
@@ -152,8 +153,11 @@ TEST(StreamNames, AviAudioHeadersGiveTheirLanguages) {
   }
   EXPECT_EQ((std::vector<uint16_t>{0x0409, 0x0407}), ScanAudioStreamLanguages(avi));
 
-  // A header cut off by the end of what was read is not read past the end.
-  const std::vector<uint8_t> cut(avi.begin(), avi.begin() + static_cast<long>(headers[3] + 23));
+  // A header that ends exactly at the end of what was read counts; one cut off there is not
+  // read past the end.
+  std::vector<uint8_t> cut(avi.begin(), avi.begin() + static_cast<long>(headers[3] + 24));
+  EXPECT_EQ((std::vector<uint16_t>{0x0409, 0x0407}), ScanAudioStreamLanguages(cut));
+  cut.pop_back();
   EXPECT_EQ((std::vector<uint16_t>{0x0409}), ScanAudioStreamLanguages(cut));
 }
 

@@ -26,6 +26,9 @@ TEST(LanguageNames, LooksUpNamesAndIdsByTheFirstEntryOfACode) {
       {"deu", "Unknown deu", 0},              // terminology codes have a placeholder name
       {"ger", "German", 0x07},
       {"Ger", "German", 0x07},
+      {"CZE", "Czech", 0x05},                 // every upper-case letter folds, "Z" too
+      {"AZE", "Azerbaijani", 0x2C},
+      {"ZUL", "Zulu", 0x35},
       {"per", "Persian", 0},
       {"fas", "Unknown fas", 0},
       {"spa", "Castilian; Spanish", 0},       // alphabetically first of its name lines

@@ -73,19 +73,22 @@ TEST_F(DetectTest, RecognisesEveryContainerByContent) {
       {"Matroska", At(8, Bytes({0x1A, 0x45, 0xDF, 0xA3, 0x93, 0x42, 0x82, 0x88}), Text("matroska")), mkMatroska},
       {"WebM is not detected", At(8, Bytes({0x1A, 0x45, 0xDF, 0xA3, 0x93, 0x42, 0x82, 0x84}), Text("webm\x42\x87")), mkUnknown},
       {"MPEG audio frame", Bytes({0xFF, 0xFB, 0x90, 0x64, 0, 0, 0, 0}), mkMpegAudio},
+      {"MPEG-2.5 audio frame (11-bit sync)", Bytes({0xFF, 0xE3, 0x18, 0xC4, 0, 0, 0, 0}), mkMpegAudio},
       {"ID3 v2.3", Text("ID3\x03\0\0\0\0\0\x21"), mkMpegAudio},
       {"ID3 v2.4 is not", Text("ID3\x04\0\0\0\0\0\x21"), mkUnknown},
       {"ASF", Bytes({0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9}), mkAsf},
       {"empty file", {}, mkUnknown},
       {"two bytes", Text("FL"), mkUnknown},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.kind, Detect(c.content)) << c.what;
+  for (const Case& c : cases) EXPECT_EQ(int{c.kind}, int{Detect(c.content)}) << c.what;
 }
 
 TEST_F(DetectTest, ShortReadsKeepTheRestOfTheWindow) {
-  // Only 2 bytes exist at offset 8: the window keeps "ftyp" beyond them from the earlier read,
-  // so nothing spurious matches and the result is unknown.
-  EXPECT_EQ(mkUnknown, Detect(Text("\0\0\0\x14" "ftypab")));
+  // Six bytes: the read at offset 4 brings only "mo", and "ov" stays from the first read.
+  EXPECT_EQ(int{mkMp4}, int{Detect(Text("xxovmo"))});
+  // A pack header cut off after two bytes at offset 12: "01 BA" stays from the first read, so
+  // this is not the MPEG-2 "?? F8 00 00".
+  EXPECT_EQ(int{mkUnknown}, int{Detect(At(12, Bytes({0x00, 0x00, 0x01, 0xBA}), Bytes({0x44, 0xF8})))});
 }
 
 TEST(Detect, MissingFileIsUnknown) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+
+#include "ShippedCodecList.h"
+#include "player/engine/core/CodecList.h"
 
 namespace {
 
@@ -30,11 +34,23 @@ TEST(PlaybackRules, ExtensionsChooseAPrivateSource) {
   EXPECT_EQ(mkUnknown, KindFromExtension("C:\\a.flv\\clip"));
   EXPECT_EQ(mkUnknown, KindFromExtension("flv"));
 
-  EXPECT_STREQ("{C9ECE7B3-1D8E-41F5-9F24-B255DF16C087}", PrivateSourceFor(mkFlv)->ClsidText);
-  EXPECT_STREQ("MPC - FLV Source (Brevik)", PrivateSourceFor(mkFlv)->FilterName);
-  EXPECT_STREQ("MPC - Matroska Source", PrivateSourceFor(mkWebM)->FilterName);
-  EXPECT_EQ(PrivateSourceFor(mkWebM), PrivateSourceFor(mkMatroska));
-  EXPECT_STREQ("{3CCC052E-BDEE-408A-BEA7-90914EF2964B}", PrivateSourceFor(mkMp4)->ClsidText);
+  // The codec bank creates each source from the shipped list's line with its class id.
+  const auto shipped = ParseCodecList(kShippedCodecList);
+  const struct {
+    TMediaKind kind;
+    const char* filter;
+  } sources[] = {{mkFlv, "MPC - FLV Source (Brevik)"},
+                 {mkMatroska, "MPC - Matroska Source"},
+                 {mkWebM, "MPC - Matroska Source"},
+                 {mkMp4, "MPC - MP4 Source"}};
+  for (const auto& source : sources) {
+    const TPrivateSource* chosen = PrivateSourceFor(source.kind);
+    ASSERT_NE(nullptr, chosen) << source.filter;
+    EXPECT_STREQ(source.filter, chosen->FilterName);
+    EXPECT_TRUE(std::any_of(shipped.begin(), shipped.end(), [&](const TCodecListEntry& entry) {
+      return entry.ClsidText == chosen->ClsidText && entry.Name == chosen->FilterName;
+    })) << chosen->ClsidText;
+  }
   for (TMediaKind kind : {mkUnknown, mkAvi, mkWave, mkAsf, mkMpegAudio, mkOggVorbis})
     EXPECT_EQ(nullptr, PrivateSourceFor(kind)) << int(kind);
 }

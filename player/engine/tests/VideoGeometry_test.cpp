@@ -35,6 +35,11 @@ TEST(VideoGeometry, FixedRatioIsTheLargestCentredRectangle) {
   // 4:3 in a wide panel: full height, centred.
   EXPECT_EQ((TVideoRect{160, 0, 1120, 720}),
             DestinationRect({0, 0, 1280, 720}, kAspectFixedRatio, 1280.0f, 1280.0f / (4.0f / 3.0f)));
+  // 4:3 where the computed height equals the panel's (52.5 and 316.5 go to even): the full width
+  // is kept, not the height's 69 or 421 columns.
+  EXPECT_EQ((TVideoRect{0, 0, 70, 52}), DestinationRect({0, 0, 70, 52}, kAspectFixedRatio, 70.0f, 70.0f / (4.0f / 3.0f)));
+  EXPECT_EQ((TVideoRect{0, 0, 422, 316}),
+            DestinationRect({0, 0, 422, 316}, kAspectFixedRatio, 422.0f, 422.0f / (4.0f / 3.0f)));
   // Heights halfway between two integers go to the even one.
   EXPECT_EQ((TVideoRect{0, 49, 5, 51}), DestinationRect({0, 0, 5, 100}, kAspectFixedRatio, 2, 1));
   EXPECT_EQ((TVideoRect{0, 48, 7, 52}), DestinationRect({0, 0, 7, 100}, kAspectFixedRatio, 2, 1));

@@ -167,6 +167,21 @@ TEST_F(PlayListTest, RemovingSelectedRowsSelectsTheRowNowInTheirPlace) {
   EXPECT_EQ(-1, list.CurrentIndex());
 }
 
+TEST_F(PlayListTest, RemovingRowsAboveTheFocusKeepsItOnItsFile) {
+  AddRows(6);
+  list.SetFocusedRow(4);
+  list.SetSelected(1, true);
+  list.SetSelected(2, true);
+  list.RemoveItems(false, false);
+  EXPECT_EQ(2, list.FocusedRow());
+  EXPECT_EQ("C:\\m\\4.mp3", list.Item(list.FocusedRow()).FileName);
+  fs.AddFile("C:\\m", "4.mp3");
+  fs.AddFile("C:\\m", "5.mp3");
+  list.RemoveDeadFiles();  // 0.mp3 and 3.mp3, both above the focus
+  EXPECT_EQ(0, list.FocusedRow());
+  EXPECT_EQ("C:\\m\\4.mp3", list.Item(list.FocusedRow()).FileName);
+}
+
 TEST_F(PlayListTest, RemovingWithFilesDeletesOnlyTheRemovedOnesAndIgnoresFailures) {
   fs.AddFile("C:\\m", "a.mp3");
   fs.AddFile("C:\\m", "b.mp3");
