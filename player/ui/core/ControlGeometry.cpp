@@ -1,9 +1,18 @@
 #include "player/ui/core/ControlGeometry.h"
 
 #include <climits>
+#include <cstdint>
 #include <cmath>
 
 namespace qvr::ui {
+
+int MulDivRound(int value, int numerator, int denominator) {
+  if (denominator == 0) return -1;
+  const int64_t product = static_cast<int64_t>(value) * numerator;
+  const int64_t half = (denominator < 0 ? -static_cast<int64_t>(denominator) : denominator) / 2;
+  const int64_t adjusted = (product < 0) != (denominator < 0) ? product - half : product + half;
+  return static_cast<int>(adjusted / denominator);
+}
 
 int RoundHalfEven(double value) {
   if (std::isnan(value)) return 0;

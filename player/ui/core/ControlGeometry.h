@@ -36,6 +36,9 @@ constexpr int RedOf(TColor c) { return static_cast<int>(c & 0xFF); }
 constexpr int GreenOf(TColor c) { return static_cast<int>(c >> 8 & 0xFF); }
 constexpr int BlueOf(TColor c) { return static_cast<int>(c >> 16 & 0xFF); }
 
+// Win32 MulDiv: multiply in 64 bits, divide rounding half away from zero; -1 for a zero divisor.
+int MulDivRound(int value, int numerator, int denominator);
+
 // Nearest integer, ties to even (banker's rounding), independent of the FPU's rounding mode.
 // Values beyond the int range saturate; NaN gives 0.
 int RoundHalfEven(double value);

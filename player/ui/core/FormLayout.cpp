@@ -9,14 +9,6 @@ namespace qvr::ui {
 
 namespace {
 
-// Multiply then divide, rounding half away from zero, in 64 bits (Win32 MulDiv's rule).
-int MulDivRound(int value, int numerator, int denominator) {
-  const int64_t product = static_cast<int64_t>(value) * numerator;
-  const int64_t half = (denominator < 0 ? -denominator : denominator) / 2;
-  const int64_t adjusted = (product < 0) != (denominator < 0) ? product - half : product + half;
-  return static_cast<int>(adjusted / denominator);
-}
-
 // One axis of AnchoredBounds: start and extent of the control, design and current parent extent.
 void AnchorAxis(int& start, int& extent, int designParent, int nowParent, bool nearEdge, bool farEdge) {
   if (nearEdge && farEdge) {
