@@ -41,7 +41,7 @@ class TOffscreen {
   TOffscreen(HDC target, int width, int height) noexcept;
   TOffscreen(const TOffscreen&) = delete;
   TOffscreen& operator=(const TOffscreen&) = delete;
-  HDC Dc() const noexcept { return selected_ ? selected_.Dc() : target_; }
+  HDC Dc() const noexcept { return bitmap_ && selected_ ? selected_.Dc() : target_; }
   void Present() const noexcept;
 
  private:

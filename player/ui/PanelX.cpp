@@ -45,6 +45,7 @@ void TSkinPanel::SetText(const std::string& text) {
 
 void TSkinPanel::ApplyAttributes(const TAttributes& attributes) {
   TControl::ApplyAttributes(attributes);
+  if (const std::string* buffered = FindAttribute(attributes, "buffered")) buffered_ = *buffered != "0";
   if (const std::string* skin = FindAttribute(attributes, "skin")) {
     int edge = 0;
     if (const std::string* text = FindAttribute(attributes, "edge")) {
@@ -58,7 +59,7 @@ void TSkinPanel::ApplyAttributes(const TAttributes& attributes) {
 
 void TSkinPanel::Paint(HDC target) {
   const TSize size = ClientSize();
-  TOffscreen buffer(target, size.Width, size.Height);
+  TOffscreen buffer(target, buffered_ ? size.Width : 0, buffered_ ? size.Height : 0);
   HDC dc = buffer.Dc();
   const TRect client{0, 0, size.Width, size.Height};
   FillSolid(dc, client, color_);

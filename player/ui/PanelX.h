@@ -27,6 +27,9 @@ class TSkinPanel : public TControl {
   int EdgeWidth() const { return edgeWidth_; }
 
   void SetText(const std::string& text) override;
+  // Off by the video panel: a windowless video renderer paints straight into the window, so
+  // an off-screen copy would cover its picture.
+  void SetBuffered(bool buffered) { buffered_ = buffered; }
 
   // After the background, before the caption.
   TPanelPaintHook OnPaintHook;
@@ -49,6 +52,7 @@ class TSkinPanel : public TControl {
   int edgeWidth_ = 0;
   bool skinned_ = false;
   bool tracking_ = false;
+  bool buffered_ = true;
   std::string caption_;
 };
 
