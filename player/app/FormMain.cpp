@@ -19,7 +19,7 @@ namespace qvr::app {
 namespace {
 
 constexpr int kMinWidth = 500, kMinHeight = 400;
-const TColor kTopBarTextColor = ui::Rgb(192, 192, 192);
+const ui::TColor kTopBarTextColor = ui::Rgb(192, 192, 192);
 
 bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
   const std::wstring wa = Utf8ToWide(a), wb = Utf8ToWide(b);

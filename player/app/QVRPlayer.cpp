@@ -1,5 +1,64 @@
-// QVR Player program entry. The main window arrives with the start-up work; until then the
-// program only carries its resources and manifest.
+// QVR Player program entry: the start-up steps in their order, then the main window and the
+// message loop until it closes.
 #include <windows.h>
+#include <shellapi.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <optional>
+#include <string>
+
+#include "common/win/text.h"
+#include "player/app/FormMain.h"
+#include "player/app/SingleInstance.h"
+#include "player/app/Startup.h"
+#include "player/ui/Win32FileSystem.h"
+
+namespace {
+
+// The first command-line argument, as the shell quotes it, in UTF-8.
+std::optional<std::string> FirstArgument() {
+  int count = 0;
+  wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!arguments) return std::nullopt;
+  std::optional<std::string> first;
+  if (count > 1) first = qvr::WideToUtf8(arguments[1]);
+  ::LocalFree(arguments);
+  return first;
+}
+
+std::string ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return qvr::WideToUtf8(path.substr(0, path.find_last_of(L"\\/") + 1));
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  const std::optional<std::string> argument = FirstArgument();
+  // 1. Held until the process ends: it is what tells later starts that a player runs.
+  const qvr::unique_handle instanceMutex = qvr::app::ClaimSingleInstance(instance, argument);
+  if (!instanceMutex) return 0;  // handed over to the running player
+  // 2.
+  qvr::app::RequestDesktopComposition();
+  // 4.
+  const std::string folder = ProgramFolder();
+  const auto update = qvr::app::HandlePendingUpdate(
+      folder,
+      [](const std::wstring& question) {
+        return ::MessageBoxW(nullptr, question.c_str(), qvr::app::kUpdateTitle, MB_YESNO | MB_ICONQUESTION);
+      },
+      qvr::app::ShellOpen);
+  if (update == qvr::app::TPendingUpdate::kInstallerStarted) return 0;
+
+  qvr::ui::TWin32FileSystem fileSystem;
+  qvr::app::TfrmQVRPlayer form({folder, argument}, fileSystem);
+  if (FAILED(form.Create())) return 1;
+  return qvr::ui::RunMessageLoop();
+}

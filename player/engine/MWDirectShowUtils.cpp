@@ -232,7 +232,7 @@ bool FindFilterByClassId(IGraphBuilder* graph, const GUID& clsid, ComPtr<IBaseFi
 }
 
 bool AddFilterToGraph(IGraphBuilder* graph, ComPtr<IBaseFilter>& filter, const std::string& name) {
-  if (filter && SUCCEEDED(graph->AddFilter(filter.Get(), ToWide(name).c_str()))) return true;
+  if (filter && SUCCEEDED(graph->AddFilter(filter.Get(), Utf8ToWide(name).c_str()))) return true;
   filter.Reset();
   return false;
 }
@@ -311,7 +311,7 @@ bool CreateFilterByClassId(const GUID& clsid, ComPtr<IBaseFilter>& filter) {
 bool LoadSource(IBaseFilter* filter, const std::string& fileName) {
   ComPtr<IFileSourceFilter> source;
   if (!filter || FAILED(filter->QueryInterface(IID_PPV_ARGS(&source)))) return false;
-  return SUCCEEDED(source->Load(ToWide(fileName).c_str(), nullptr));
+  return SUCCEEDED(source->Load(Utf8ToWide(fileName).c_str(), nullptr));
 }
 
 bool CreateSourceFilter(IGraphBuilder* graph, const GUID& clsid, const std::string& fileName,
@@ -326,7 +326,7 @@ bool CreateSourceFilter(IGraphBuilder* graph, const GUID& clsid, const std::stri
 bool AddSystemSourceFilter(IGraphBuilder* graph, const std::string& fileName, const std::string& filterName,
                            ComPtr<IBaseFilter>& filter) {
   filter.Reset();
-  return SUCCEEDED(graph->AddSourceFilter(ToWide(fileName).c_str(), ToWide(filterName).c_str(), &filter));
+  return SUCCEEDED(graph->AddSourceFilter(Utf8ToWide(fileName).c_str(), Utf8ToWide(filterName).c_str(), &filter));
 }
 
 HRESULT RegisterGraph(IUnknown* graph, DWORD& cookie) {
@@ -334,7 +334,7 @@ HRESULT RegisterGraph(IUnknown* graph, DWORD& cookie) {
   ComPtr<IRunningObjectTable> rot;
   HRESULT hr = ::GetRunningObjectTable(0, &rot);
   if (FAILED(hr)) return hr;
-  const std::wstring name = ToWide(FormatRotName(graph, ::GetCurrentProcessId()));
+  const std::wstring name = Utf8ToWide(FormatRotName(graph, ::GetCurrentProcessId()));
   ComPtr<IMoniker> moniker;
   if (FAILED(hr = ::CreateItemMoniker(L"!", name.c_str(), &moniker))) return hr;
   return rot->Register(ROTFLAGS_REGISTRATIONKEEPSALIVE, graph, moniker.Get(), &cookie);

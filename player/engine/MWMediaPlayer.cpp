@@ -18,7 +18,7 @@ constexpr CLSID kClsidWMAsfReader = {0x187463A0, 0x5BB7, 0x11D3, {0xAC, 0xBE, 0x
 // An existing file, not a folder; the system's "insert a disk" dialogs stay away while we look.
 bool IsExistingFile(const std::string& name) {
   const UINT old_mode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  const DWORD attributes = ::GetFileAttributesA(name.c_str());
+  const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(name).c_str());
   ::SetErrorMode(old_mode);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -36,7 +36,8 @@ class TMWMediaPlayer {
   TMWMediaPlayer& operator=(const TMWMediaPlayer&) = delete;
   ~TMWMediaPlayer();
 
-  // 0 open and stopped; E_INVALIDARG not a URL nor an existing file; E_UNEXPECTED no graph
+  // `name` is UTF-8 (any name the file system holds). 0 open and stopped; E_INVALIDARG not a
+  // URL nor an existing file; E_UNEXPECTED no graph
   // manager; E_NOTIMPL no URL source, or a source refused the file; S_FALSE no source or no
   // renderer connected. Any failure leaves the engine closed.
   HRESULT Open(const std::string& name);
@@ -87,7 +88,7 @@ class TMWMediaPlayer {
   int16_t VideoHeight = 0;
   int64_t Duration = 0;
   bool HasVideo = false;
-  std::string FileName;
+  std::string FileName;  // UTF-8, as given to Open
   int32_t Volume = 100;
   bool Muted = false;
   uint8_t Preamp = 100;

@@ -10,20 +10,22 @@ using Microsoft::WRL::ComPtr;
 namespace qvr::engine {
 
 bool ParseClsid(const std::string& text, GUID& clsid) {
-  std::wstring wide = ToWide(text);
+  std::wstring wide = Utf8ToWide(text);
   return SUCCEEDED(::CLSIDFromString(wide.data(), &clsid));
 }
 
 std::string ClsidToString(const GUID& clsid) {
   wchar_t text[40] = {};
   ::StringFromGUID2(clsid, text, 40);
-  return ToAnsi(text);
+  return WideToUtf8(text);
 }
 
 std::string ExeFolder() {
-  char path[MAX_PATH];
-  const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, n);
+  // Long enough for any path NTFS holds; a cut-off name would point at another folder.
+  std::wstring path(32768, L'\0');
+  const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  path.resize(n < path.size() ? n : 0);
+  const std::string folder = WideToUtf8(path);
   return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
 
@@ -31,7 +33,7 @@ std::string ReadBagString(IPropertyBag* bag, const wchar_t* name) {
   VARIANT value;
   ::VariantInit(&value);
   std::string text;
-  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR) text = ToAnsi(value.bstrVal);
+  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR) text = WideToUtf8(value.bstrVal);
   ::VariantClear(&value);
   return text;
 }
@@ -39,12 +41,13 @@ std::string ReadBagString(IPropertyBag* bag, const wchar_t* name) {
 namespace {
 
 bool SameTextNoCase(const std::string& a, const std::string& b) {
-  return ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
+  const std::wstring wa = Utf8ToWide(a), wb = Utf8ToWide(b);
+  return ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.data(), static_cast<int>(wa.size()), wb.data(),
+                          static_cast<int>(wb.size())) == CSTR_EQUAL;
 }
 
 bool FileExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -102,7 +105,7 @@ void TFilterBank::LoadCodecsFrom(std::string_view list, const std::string& baseF
     if (module == modules_.end()) {
       TModuleRecord record;
       record.Path = path;
-      std::wstring wide_path = ToWide(path);
+      std::wstring wide_path = Utf8ToWide(path);
       record.Handle = ::CoLoadLibrary(wide_path.data(), TRUE);
       if (record.Handle)
         record.GetClassObject = get_proc_address<LPFNGETCLASSOBJECT>(record.Handle, "DllGetClassObject");

@@ -82,9 +82,12 @@ class TFilterBank {
   Microsoft::WRL::ComPtr<IBaseFilter> current_filter_;
 };
 
-// Helpers shared with the graph builder.
-using qvr::ToAnsi;  // UTF-16 to the system code page
-using qvr::ToWide;  // system code page to UTF-16
+// Helpers shared with the graph builder. The engine's text (file names, filter names, codec
+// paths) is UTF-8, converted only for the W calls.
+using qvr::Utf8ToWide;
+using qvr::WideToUtf8;
+using qvr::ToAnsi;  // the system code page: only for bytes other programs write
+using qvr::ToWide;
 bool ParseClsid(const std::string& text, GUID& clsid);
 std::string ClsidToString(const GUID& clsid);  // braced, upper case
 std::string ExeFolder();                       // the running executable's folder, trailing "\"

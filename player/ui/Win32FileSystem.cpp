@@ -12,7 +12,7 @@ constexpr DWORD kMaxFileSize = 256u << 20;  // far beyond any playlist; keeps a 
 
 std::error_code Win32Error(DWORD code) { return {static_cast<int>(code), std::system_category()}; }
 
-DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(Utf8ToWide(path).c_str()); }
 
 }  // namespace
 
@@ -28,25 +28,25 @@ bool TWin32FileSystem::DirectoryExists(const std::string& path) {
 
 std::vector<TFolderEntry> TWin32FileSystem::ListFolder(const std::string& folder) {
   std::vector<TFolderEntry> entries;
-  std::string pattern = folder;
-  if (pattern.empty() || (pattern.back() != '\\' && pattern.back() != '/')) pattern += '\\';
-  pattern += "*.*";
-  WIN32_FIND_DATAA data;
-  unique_find find(::FindFirstFileA(pattern.c_str(), &data));
+  std::wstring pattern = Utf8ToWide(folder);
+  if (pattern.empty() || (pattern.back() != L'\\' && pattern.back() != L'/')) pattern += L'\\';
+  pattern += L"*.*";
+  WIN32_FIND_DATAW data;
+  unique_find find(::FindFirstFileW(pattern.c_str(), &data));
   if (!find) return entries;
   do {
-    entries.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-  } while (::FindNextFileA(find.get(), &data));
+    entries.push_back({WideToUtf8(data.cFileName), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (::FindNextFileW(find.get(), &data));
   return entries;
 }
 
 std::error_code TWin32FileSystem::RemoveFile(const std::string& path) {
-  return ::DeleteFileA(path.c_str()) ? std::error_code() : Win32Error(::GetLastError());
+  return ::DeleteFileW(Utf8ToWide(path).c_str()) ? std::error_code() : Win32Error(::GetLastError());
 }
 
 std::error_code TWin32FileSystem::ReadWholeFile(const std::string& path, std::string& contents) {
   contents.clear();
-  unique_file file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  unique_file file(::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return Win32Error(::GetLastError());
   char buffer[16384];
@@ -75,11 +75,12 @@ std::error_code TWin32FileSystem::WriteFileAtomically(const std::string& path, s
   const DWORD attributes = Attributes(path);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     return Win32Error(ERROR_ACCESS_DENIED);
-  const std::string temporary = path + ".qvr-save.tmp";
+  const std::wstring target = Utf8ToWide(path);
+  const std::wstring temporary = target + L".qvr-save.tmp";
   DWORD error = ERROR_SUCCESS;
   {
     // CREATE_ALWAYS: a temporary file left by a crash is simply reused.
-    unique_file file(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    unique_file file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return Win32Error(::GetLastError());
     error = WriteContents(file.get(), contents);
@@ -87,10 +88,10 @@ std::error_code TWin32FileSystem::WriteFileAtomically(const std::string& path, s
     if (!::CloseHandle(file.release()) && error == ERROR_SUCCESS) error = ::GetLastError();
   }
   if (error == ERROR_SUCCESS &&
-      !::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      !::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     error = ::GetLastError();
   if (error != ERROR_SUCCESS) {
-    ::DeleteFileA(temporary.c_str());
+    ::DeleteFileW(temporary.c_str());
     return Win32Error(error);
   }
   return {};
@@ -104,9 +105,9 @@ std::string TWin32FileSystem::JoinPath(std::string_view folder, std::string_view
 }
 
 std::string TWin32FileSystem::PathKey(std::string_view path) const {
-  std::string key(path);
-  if (!key.empty()) ::CharUpperBuffA(key.data(), static_cast<DWORD>(key.size()));
-  return key;
+  std::wstring key = Utf8ToWide(path);
+  if (!key.empty()) ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return WideToUtf8(key);
 }
 
 }  // namespace qvr::ui

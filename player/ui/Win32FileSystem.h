@@ -1,10 +1,13 @@
-// IFileSystem on the ANSI Win32 calls: paths are in the system code page, as everywhere in the
-// player. Names compare as the system code page upper-cases them (CharUpperBuffA), so "é" and
-// "É" name the same row under code page 1252, as they name the same file on NTFS.
+// IFileSystem on the W Win32 calls: the UTF-8 paths become UTF-16 only for the call, so every
+// name NTFS can hold reaches the playlist whole. Names compare as the system upper-cases their
+// UTF-16 form (CharUpperBuffW), so "é" and "É", or "ж" and "Ж", name the same row, as they
+// name the same file on NTFS. Playlist files without a byte-order mark are in the system code
+// page (CP_ACP).
 #pragma once
 
 #include <windows.h>
 
+#include "common/win/text.h"
 #include "player/ui/core/FileSystem.h"
 
 namespace qvr::ui {
@@ -16,16 +19,20 @@ class TWin32FileSystem : public IFileSystem {
   std::vector<TFolderEntry> ListFolder(const std::string& folder) override;
   std::error_code RemoveFile(const std::string& path) override;
   std::error_code ReadWholeFile(const std::string& path, std::string& contents) override;
-  // Temporary file "<path>.qvr-save.tmp", FlushFileBuffers, then MoveFileExA with
+  // Temporary file "<path>.qvr-save.tmp", FlushFileBuffers, then MoveFileExW with
   // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH.
   std::error_code WriteFileAtomically(const std::string& path, std::string_view contents) override;
   std::string JoinPath(std::string_view folder, std::string_view name) const override;
   std::string PathKey(std::string_view path) const override;
+  const ITextCodePage& SystemCodePage() const override { return FCodePage; }
 
  protected:
   // Writes all of `data` to `file`; ERROR_SUCCESS or a Win32 error. Tests override it to fail
   // part-way.
   virtual DWORD WriteContents(HANDLE file, std::string_view data);
+
+ private:
+  TWin32CodePage FCodePage{CP_ACP};
 };
 
 }  // namespace qvr::ui

@@ -93,7 +93,12 @@ void TWindow::DescendantMouseLeft() {
 bool TWindow::RegisterWindowClass(const wchar_t* className, UINT style, HCURSOR cursor, HBRUSH background) {
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW existing{sizeof(existing)};
-  if (::GetClassInfoExW(instance, className, &existing)) return true;
+  if (::GetClassInfoExW(instance, className, &existing)) {
+    // A class of that name with another procedure would give our windows someone else's.
+    if (existing.lpfnWndProc == &WindowProc) return true;
+    ::SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+    return false;
+  }
   WNDCLASSEXW windowClass{sizeof(windowClass)};
   windowClass.style = style;
   windowClass.lpfnWndProc = &WindowProc;

@@ -83,7 +83,17 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: qvrplay FILE|URL [--seconds N] | qvrplay --controls\n");
     return 2;
   }
-  const std::string name = qvr::engine::ToAnsi(argv[1]);
+  // The engine takes UTF-8: every name the file system holds, not only the system code page's.
+  const std::string name = qvr::engine::WideToUtf8(argv[1]);
+  // What we print is UTF-8 too; a console shows it right in that code page (pipes get the bytes).
+  const UINT console_code_page = ::GetConsoleOutputCP();
+  if (console_code_page) ::SetConsoleOutputCP(CP_UTF8);
+  struct RestoreConsole {
+    UINT code_page;
+    ~RestoreConsole() {
+      if (code_page) ::SetConsoleOutputCP(code_page);
+    }
+  } restore_console{console_code_page};
   double limit = -1;
   for (int i = 2; i + 1 < argc; ++i)
     if (std::wcscmp(argv[i], L"--seconds") == 0) limit = std::wcstod(argv[i + 1], nullptr);

@@ -4,13 +4,17 @@
 #include <cstring>
 #ifdef _WIN32
 #include <share.h>
+
+#include "common/core/Utf.h"
 #endif
 
 namespace qvr::engine {
 
 TMWFile::TMWFile(const std::string& fileName) : file_name_(fileName) {
 #ifdef _WIN32
-  file_ = _fsopen(fileName.c_str(), "rb", _SH_DENYWR);
+  // The name is UTF-8: the narrow CRT functions would read it in the system code page.
+  const std::u16string wide = Utf8ToUtf16(fileName);
+  file_ = _wfsopen(std::wstring(wide.begin(), wide.end()).c_str(), L"rb", _SH_DENYWR);
 #else
   file_ = std::fopen(fileName.c_str(), "rb");
 #endif

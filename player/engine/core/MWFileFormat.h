@@ -38,7 +38,8 @@ class TMWCustomFile {
   virtual bool Eof() = 0;
 };
 
-// A file opened read-only, others denied write access while it is open. Not copyable.
+// A file opened read-only, others denied write access while it is open; the name is UTF-8 (on
+// Windows it is opened by its UTF-16 form). Not copyable.
 class TMWFile final : public TMWCustomFile {
  public:
   explicit TMWFile(const std::string& fileName);

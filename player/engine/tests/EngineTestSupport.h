@@ -27,7 +27,7 @@ namespace qvr::enginetest {
 
 using Microsoft::WRL::ComPtr;
 
-inline std::string Narrow(const std::wstring& w) { return engine::ToAnsi(w); }
+inline std::string Narrow(const std::wstring& w) { return engine::WideToUtf8(w); }  // the engine's text
 inline std::string SampleFile(const wchar_t* name) { return Narrow(testing::SamplePath(name)); }
 
 // A folder of the test's own beside the binaries, emptied of what the test wrote.

@@ -1,6 +1,7 @@
-// The playlist's one seam to the file system. Paths are 8-bit strings in the system code page,
-// passed to the platform as they are (a relative path resolves against the process's current
-// directory). Implementations: TWin32FileSystem (ANSI Win32 calls) and TPosixFileSystem (the
+// The playlist's one seam to the file system. Paths are UTF-8, as all of the player's text, and
+// reach the platform unchanged in meaning (a relative path resolves against the process's current
+// directory). The seam also owns the system code page that playlist files of other programs are
+// written in. Implementations: TWin32FileSystem (the W Win32 calls) and TPosixFileSystem (the
 // native build). Callers use one instance from one thread; it keeps no state between calls.
 #pragma once
 
@@ -8,6 +9,8 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "common/core/CodePage.h"
 
 namespace qvr::ui {
 
@@ -43,6 +46,9 @@ class IFileSystem {
   // Paths are compared case-insensitively: two paths name the same playlist row exactly when
   // their keys are equal.
   virtual std::string PathKey(std::string_view path) const = 0;
+
+  // The code page of playlist files without a byte-order mark.
+  virtual const ITextCodePage& SystemCodePage() const = 0;
 };
 
 }  // namespace qvr::ui

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "common/core/Utf.h"
 #include "player/ui/core/MediaMask.h"
 
 namespace qvr::ui {
@@ -76,6 +77,49 @@ std::vector<std::string_view> SplitPlaylistText(std::string_view text) {
   }
   if (start < text.size()) lines.push_back(text.substr(start));
   return lines;
+}
+
+namespace {
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+}  // namespace
+
+TPlaylistEncoding PlaylistEncodingOf(std::string_view bytes) {
+  if (bytes.starts_with(kUtf8Bom)) return TPlaylistEncoding::Utf8;
+  if (bytes.starts_with(kUtf16LeBom)) return TPlaylistEncoding::Utf16Le;
+  return TPlaylistEncoding::SystemCodePage;
+}
+
+std::string DecodePlaylistFile(std::string_view bytes, const ITextCodePage& systemCodePage) {
+  switch (PlaylistEncodingOf(bytes)) {
+    case TPlaylistEncoding::Utf8:
+      return SanitizeUtf8(bytes.substr(kUtf8Bom.size()));
+    case TPlaylistEncoding::Utf16Le: {
+      bytes.remove_prefix(kUtf16LeBom.size());
+      std::u16string units(bytes.size() / 2, u'\0');
+      for (size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                         (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+      std::string text = Utf16ToUtf8(units);
+      if (bytes.size() % 2) AppendUtf8(text, kReplacementCharacter);  // half a code unit
+      return text;
+    }
+    case TPlaylistEncoding::SystemCodePage:
+      break;
+  }
+  // A NUL ends the text: cut before converting, so that no code page sees what follows.
+  return systemCodePage.ToUtf8(bytes.substr(0, bytes.find('\0')));
+}
+
+std::string EncodePlaylistFile(std::string_view text, const ITextCodePage& systemCodePage) {
+  std::string bytes;
+  // Code-page bytes that begin like a byte-order mark ("\xFF\xFE" is "\u00FF\u00FE" in Latin-1
+  // and code page 1252) would read back in the wrong encoding.
+  if (systemCodePage.FromUtf8(text, bytes) && PlaylistEncodingOf(bytes) == TPlaylistEncoding::SystemCodePage)
+    return bytes;
+  bytes.assign(kUtf8Bom);
+  bytes += SanitizeUtf8(text);
+  return bytes;
 }
 
 TPlayList::TPlayList(IFileSystem& fileSystem) : FFileSystem(fileSystem), FView(&NoView) {}
@@ -289,8 +333,9 @@ void TPlayList::SetNowPlaying(const std::string& path, int32_t seconds) {
 
 std::error_code TPlayList::LoadPlaylist(const std::string& path) {
   RemoveItems(true, false);
-  std::string text;
-  if (const std::error_code error = FFileSystem.ReadWholeFile(path, text)) return error;
+  std::string bytes;
+  if (const std::error_code error = FFileSystem.ReadWholeFile(path, bytes)) return error;
+  const std::string text = DecodePlaylistFile(bytes, FFileSystem.SystemCodePage());
   for (std::string_view view : SplitPlaylistText(text)) {
     std::string line(view);
     if (MatchesMaskList(line, MediaMaskList) && FFileSystem.FileExists(line)) AddFile(line);
@@ -308,7 +353,8 @@ std::string TPlayList::PlaylistText() const {
 }
 
 std::error_code TPlayList::SavePlaylist(const std::string& path) {
-  return FFileSystem.WriteFileAtomically(PlaylistFileName(path), PlaylistText());
+  return FFileSystem.WriteFileAtomically(PlaylistFileName(path),
+                                         EncodePlaylistFile(PlaylistText(), FFileSystem.SystemCodePage()));
 }
 
 }  // namespace qvr::ui

@@ -38,9 +38,24 @@ std::string TitleFromPath(std::string_view path);
 // other extension replaced by it.
 std::string PlaylistFileName(std::string_view path);
 
-// The lines of a playlist file: a leading UTF-8 byte-order mark is skipped, a NUL ends the text,
+// The lines of a playlist's text: a leading UTF-8 byte-order mark is skipped, a NUL ends the text,
 // CR, LF and CR LF end lines. Empty lines are left out. The views point into `text`.
 std::vector<std::string_view> SplitPlaylistText(std::string_view text);
+
+// How a playlist file's bytes are read: by its byte-order mark, and without one in the system
+// code page, as this program and others have always written them.
+enum class TPlaylistEncoding { SystemCodePage, Utf8, Utf16Le };
+TPlaylistEncoding PlaylistEncodingOf(std::string_view bytes);
+
+// A playlist file's bytes as UTF-8 text, the byte-order mark left out. Ill-formed UTF-8 and
+// UTF-16 (unpaired surrogates, an odd last byte) become U+FFFD, so such a line names no file.
+std::string DecodePlaylistFile(std::string_view bytes, const ITextCodePage& systemCodePage);
+
+// The bytes of a playlist file holding UTF-8 `text`: in the system code page when every
+// character fits it, byte for byte what older copies wrote and other programs read; otherwise
+// (or when those bytes would begin like a byte-order mark) UTF-8 behind a byte-order mark,
+// which other players read.
+std::string EncodePlaylistFile(std::string_view text, const ITextCodePage& systemCodePage);
 
 // What the list needs from the window that shows it. Called from inside the list's operations;
 // the view may read the list but must not change it from these calls.
@@ -114,10 +129,11 @@ class TPlayList {
   // Clears the list, then adds every line naming an existing media file. A read error is
   // returned with the list already cleared.
   std::error_code LoadPlaylist(const std::string& path);
-  // Writes every row's FileName, CR LF after each, to PlaylistFileName(path), replacing that
-  // file atomically: on failure the previous file is left whole and the error returned.
+  // Writes every row's FileName, CR LF after each, to PlaylistFileName(path) as
+  // EncodePlaylistFile does, replacing that file atomically: on failure the previous file is left
+  // whole and the error returned.
   std::error_code SavePlaylist(const std::string& path);
-  // The file contents SavePlaylist writes.
+  // The text SavePlaylist writes, in UTF-8.
   std::string PlaylistText() const;
 
  private:

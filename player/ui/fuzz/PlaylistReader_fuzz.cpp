@@ -1,7 +1,8 @@
-// Arbitrary bytes as a playlist file (CR, LF, NUL, long lines, byte-order marks): the reader must
-// neither crash nor read out of bounds; every line it returns is a non-empty slice of the text
-// without line ends; loading keeps only unique media lines, and saving writes them back so that
-// reading the saved text gives the same rows.
+// Arbitrary bytes as a playlist file (CR, LF, NUL, long lines, byte-order marks, broken UTF-8 and
+// UTF-16): the reader must neither crash nor read out of bounds; every line it returns is a
+// non-empty slice of the decoded text without line ends; loading keeps only unique media lines,
+// and saving writes them back, in whichever encoding, so that reading the saved file gives the
+// same rows.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -42,6 +43,8 @@ class TEverythingExists final : public IFileSystem {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return key;
   }
+  const qvr::ITextCodePage& SystemCodePage() const override { return CodePage; }
+  qvr::TLatin1CodePage CodePage;
 };
 
 void Check(bool condition) {
@@ -55,10 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   files.Text.assign(reinterpret_cast<const char*>(data), size);
   const std::string_view text = files.Text;
 
-  const auto lines = SplitPlaylistText(text);
+  const std::string decoded = DecodePlaylistFile(text, files.CodePage);
+  const auto lines = SplitPlaylistText(decoded);
   for (std::string_view line : lines) {
     Check(!line.empty() && line.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos);
-    Check(line.data() >= text.data() && line.data() + line.size() <= text.data() + text.size());
+    Check(line.data() >= decoded.data() && line.data() + line.size() <= decoded.data() + decoded.size());
   }
 
   TPlayList list(files);

@@ -1,5 +1,5 @@
-// Test doubles for the playlist: an in-memory file system with Windows-style paths and a view
-// that records the list's notices.
+// Test doubles for the playlist: an in-memory file system with Windows-style paths and Latin-1
+// as its system code page, and a view that records the list's notices.
 #pragma once
 
 #include <cerrno>
@@ -59,6 +59,8 @@ class TFakeFileSystem : public IFileSystem {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return key;
   }
+  const ITextCodePage& SystemCodePage() const override { return CodePage; }
+  TLatin1CodePage CodePage;
 };
 
 class TRecordingView : public IPlayListView {

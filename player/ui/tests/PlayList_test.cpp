@@ -77,6 +77,70 @@ TEST(PlayListText, SplitsLinesSkipsByteOrderMarkAndStopsAtNul) {
   EXPECT_TRUE(SplitPlaylistText("\xEF\xBB\xBF").empty());
 }
 
+// The file's encoding comes from its first bytes; without a mark it is the system code page
+// (Latin-1 here), as other programs and older copies of this one wrote it.
+TEST(PlayListText, ReadsByTheByteOrderMarkElseTheSystemCodePage) {
+  const qvr::TLatin1CodePage latin1;
+  const std::string R = "\xEF\xBF\xBD";
+  struct {
+    const char* name;
+    std::string bytes;
+    TPlaylistEncoding encoding;
+    std::string text;
+  } const cases[] = {
+      {"code page", "C:\\caf\xE9.mp3\r\n", TPlaylistEncoding::SystemCodePage, "C:\\caf\xC3\xA9.mp3\r\n"},
+      {"code page, NUL ends", std::string("a.mp3\0\xE9", 7), TPlaylistEncoding::SystemCodePage, "a.mp3"},
+      {"UTF-8 mark", "\xEF\xBB\xBF\xD0\x96.mp3", TPlaylistEncoding::Utf8, "\xD0\x96.mp3"},
+      {"UTF-8 mark, broken bytes", "\xEF\xBB\xBF" "caf\xE9.mp3", TPlaylistEncoding::Utf8, "caf" + R + ".mp3"},
+      {"UTF-8 without a mark is code page", "\xD0\x96", TPlaylistEncoding::SystemCodePage, "\xC3\x90\xC2\x96"},
+      {"UTF-16LE mark", std::string("\xFF\xFE\x16\x04\x3C\xD8\xB5\xDF\r\0\n\0", 12), TPlaylistEncoding::Utf16Le,
+       "\xD0\x96\xF0\x9F\x8E\xB5\r\n"},
+      {"UTF-16LE, unpaired and odd byte", std::string("\xFF\xFEx\0\x3C\xD8y\0z", 9), TPlaylistEncoding::Utf16Le,
+       "x" + R + "y" + R},
+      {"UTF-16BE mark is code page", "\xFE\xFF\0a", TPlaylistEncoding::SystemCodePage, "\xC3\xBE\xC3\xBF"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.encoding, PlaylistEncodingOf(c.bytes));
+    EXPECT_EQ(c.text, DecodePlaylistFile(c.bytes, latin1));
+  }
+  const std::string utf16(std::string("\xFF\xFE" "a\0\0\0b\0", 8));
+  EXPECT_EQ(std::vector<std::string_view>{"a"}, SplitPlaylistText(DecodePlaylistFile(utf16, latin1)));
+}
+
+// The mark is written only when the system code page cannot hold a name.
+TEST(PlayListText, WritesTheCodePageWhenEveryNameFitsElseUtf8WithAMark) {
+  const qvr::TLatin1CodePage latin1;
+  EXPECT_EQ("C:\\caf\xE9.mp3\r\n", EncodePlaylistFile("C:\\caf\xC3\xA9.mp3\r\n", latin1));
+  EXPECT_EQ("a.mp3\r\n", EncodePlaylistFile("a.mp3\r\n", latin1));
+  EXPECT_EQ("", EncodePlaylistFile("", latin1));
+  const std::string mixed = "C:\\caf\xC3\xA9.mp3\r\nC:\\\xF0\x9F\x8E\xB5.mp3\r\n";
+  EXPECT_EQ("\xEF\xBB\xBF" + mixed, EncodePlaylistFile(mixed, latin1));
+  // Code-page bytes that would read back as a mark go out as UTF-8 instead.
+  EXPECT_EQ("\xEF\xBB\xBF\xC3\xBF\xC3\xBEx.mp3\r\n", EncodePlaylistFile("\xC3\xBF\xC3\xBEx.mp3\r\n", latin1));
+  EXPECT_EQ("\xEF\xBB\xBF\xC3\xAF\xC2\xBB\xC2\xBFx.mp3", EncodePlaylistFile("\xC3\xAF\xC2\xBB\xC2\xBFx.mp3", latin1));
+  for (const std::string& text : {mixed, std::string("\xC3\xBF\xC3\xBEx.mp3"), std::string("caf\xC3\xA9")})
+    EXPECT_EQ(text, DecodePlaylistFile(EncodePlaylistFile(text, latin1), latin1));
+}
+
+TEST_F(PlayListTest, SavesAndLoadsNamesOutsideTheCodePage) {
+  const std::string cyrillic = "C:\\m\\\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82.mp3";  // Тест.mp3
+  fs.Files[cyrillic] = "";
+  fs.Files["C:\\m\\caf\xC3\xA9.mp3"] = "";
+  list.AddFile("C:\\m\\caf\xC3\xA9.mp3");
+  ASSERT_FALSE(list.SavePlaylist("C:\\latin.m3u"));
+  EXPECT_EQ("C:\\m\\caf\xE9.mp3\r\n", fs.Files["C:\\latin.m3u"]);
+  list.AddFile(cyrillic);
+  ASSERT_FALSE(list.SavePlaylist("C:\\mixed.m3u"));
+  EXPECT_EQ("\xEF\xBB\xBF" "C:\\m\\caf\xC3\xA9.mp3\r\n" + cyrillic + "\r\n", fs.Files["C:\\mixed.m3u"]);
+
+  TPlayList loaded(fs);
+  ASSERT_FALSE(loaded.LoadPlaylist("C:\\mixed.m3u"));
+  EXPECT_EQ(Paths(list), Paths(loaded));
+  ASSERT_FALSE(loaded.LoadPlaylist("C:\\latin.m3u"));
+  EXPECT_EQ(std::vector<std::string>{"C:\\m\\caf\xC3\xA9.mp3"}, Paths(loaded));
+}
+
 TEST_F(PlayListTest, AddFileIgnoresLetterCaseDuplicatesAndTellsTheWindow) {
   list.AddFile("C:\\Music\\Song.mp3");
   list.AddFile("c:\\music\\SONG.MP3");

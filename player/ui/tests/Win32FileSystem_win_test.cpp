@@ -22,13 +22,13 @@ void RemoveTree(const std::string& folder) {
   for (const TFolderEntry& entry : files.ListFolder(folder)) {
     if (entry.Name == "." || entry.Name == "..") continue;
     const std::string path = folder + "\\" + entry.Name;
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::SetFileAttributesW(qvr::Utf8ToWide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
     if (entry.IsDirectory)
       RemoveTree(path);
     else
-      ::DeleteFileA(path.c_str());
+      ::DeleteFileW(qvr::Utf8ToWide(path).c_str());
   }
-  ::RemoveDirectoryA(folder.c_str());
+  ::RemoveDirectoryW(qvr::Utf8ToWide(folder).c_str());
 }
 
 class Win32FileSystemTest : public ::testing::Test {
@@ -100,12 +100,12 @@ TEST_F(Win32FileSystemTest, ReplacesFilesWholeAndKeepsTheOldOneWhenSavingFails) 
   EXPECT_EQ((std::vector<std::string>{"folder.m3u", "list.m3u"}), Names());  // no temporary files left
 }
 
-TEST_F(Win32FileSystemTest, PathsAreInTheSystemCodePage) {
-  if (::GetACP() != 1252) GTEST_SKIP() << "needs code page 1252, have " << ::GetACP();
-  Write("caf\xE9.mp3", "");
-  EXPECT_EQ(std::vector<std::string>{"caf\xE9.mp3"}, Names());
-  EXPECT_EQ(files.PathKey("CAF\xC9.MP3"), files.PathKey("caf\xE9.mp3"));
-  EXPECT_NE(files.PathKey("cafe.mp3"), files.PathKey("caf\xE9.mp3"));
+TEST_F(Win32FileSystemTest, PathsAreUtf8AndCompareWithoutLetterCase) {
+  Write("caf\xC3\xA9 \xD0\x96.mp3", "");  // café Ж.mp3
+  EXPECT_EQ(std::vector<std::string>{"caf\xC3\xA9 \xD0\x96.mp3"}, Names());
+  EXPECT_TRUE(files.FileExists(Path("CAF\xC3\x89 \xD0\xB6.MP3")));  // CAFÉ ж.MP3: NTFS ignores case
+  EXPECT_EQ(files.PathKey("CAF\xC3\x89 \xD0\xB6.MP3"), files.PathKey("caf\xC3\xA9 \xD0\x96.mp3"));
+  EXPECT_NE(files.PathKey("cafe.mp3"), files.PathKey("caf\xC3\xA9.mp3"));
 }
 
 TEST_F(Win32FileSystemTest, PlaylistScansSavesAndLoadsRealFiles) {
