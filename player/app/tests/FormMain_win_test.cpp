@@ -380,6 +380,9 @@ TEST_F(MainWindow, AFileOnTheCommandLineOpensCentredAndPlays) {
   EXPECT_EQ(400, r.bottom - r.top);
   EXPECT_EQ((::GetSystemMetrics(SM_CXSCREEN) - 164) / 2, r.left);
   EXPECT_EQ(1, form.Playlist().List().RowCount());
+  // Wine's VMR-9 presents its windowless picture only into top-level windows (measured: the
+  // sample's bars show in a top-level window and stay black in a child one, with or without
+  // XComposite), so the picture inside the video panel cannot be checked here.
   form.ToggleFullScreen();
   EXPECT_TRUE(form.Engine().FullScreen);
   EXPECT_TRUE(form.FNoRegion);
