@@ -28,5 +28,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Held until the process ends: it is what tells later starts that a player runs.
   const qvr::unique_handle instanceMutex = qvr::app::ClaimSingleInstance(instance, FirstArgument());
   if (!instanceMutex) return 0;  // handed over to the running player
+  // The first player: the main window and its message loop come here.
   return 0;
 }
