@@ -123,24 +123,6 @@ TEST(PlayListText, WritesTheCodePageWhenEveryNameFitsElseUtf8WithAMark) {
     EXPECT_EQ(text, DecodePlaylistFile(EncodePlaylistFile(text, latin1), latin1));
 }
 
-TEST_F(PlayListTest, SavesAndLoadsNamesOutsideTheCodePage) {
-  const std::string cyrillic = "C:\\m\\\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82.mp3";  // Тест.mp3
-  fs.Files[cyrillic] = "";
-  fs.Files["C:\\m\\caf\xC3\xA9.mp3"] = "";
-  list.AddFile("C:\\m\\caf\xC3\xA9.mp3");
-  ASSERT_FALSE(list.SavePlaylist("C:\\latin.m3u"));
-  EXPECT_EQ("C:\\m\\caf\xE9.mp3\r\n", fs.Files["C:\\latin.m3u"]);
-  list.AddFile(cyrillic);
-  ASSERT_FALSE(list.SavePlaylist("C:\\mixed.m3u"));
-  EXPECT_EQ("\xEF\xBB\xBF" "C:\\m\\caf\xC3\xA9.mp3\r\n" + cyrillic + "\r\n", fs.Files["C:\\mixed.m3u"]);
-
-  TPlayList loaded(fs);
-  ASSERT_FALSE(loaded.LoadPlaylist("C:\\mixed.m3u"));
-  EXPECT_EQ(Paths(list), Paths(loaded));
-  ASSERT_FALSE(loaded.LoadPlaylist("C:\\latin.m3u"));
-  EXPECT_EQ(std::vector<std::string>{"C:\\m\\caf\xC3\xA9.mp3"}, Paths(loaded));
-}
-
 TEST_F(PlayListTest, AddFileIgnoresLetterCaseDuplicatesAndTellsTheWindow) {
   list.AddFile("C:\\Music\\Song.mp3");
   list.AddFile("c:\\music\\SONG.MP3");
