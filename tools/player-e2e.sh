@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Drives QVRPlayer.exe as a user would, with xdotool on the test display: start it on the sample,
+# drag it by its top bar, resize it by its bottom-right corner, hand a second file over from a
+# second start, close it by its close button and answer the question, start it again and find
+# the window where it was left. Screenshots of each step stay in OUT_DIR.
+# Runs under the Windows test platform (source build/wine/env.sh first; tools/test.sh does).
+#   tools/player-e2e.sh BIN_DIR OUT_DIR
+set -euo pipefail
+bin=${1:?folder of QVRPlayer.exe and samples}
+out=${2:?output folder}
+root=$(cd "$(dirname "$0")/.." && pwd)
+rm -rf "$out"
+mkdir -p "$out/app"
+cp "$bin/QVRPlayer.exe" "$out/app/"
+cp "$bin/samples/bars.avi" "$bin/samples/tone.wav" "$out/"
+exe=$out/app/QVRPlayer.exe
+
+fail() { echo "player-e2e: $*" >&2; exit 1; }
+shot() { import -window root "$out/$1.png"; }
+"$WINELOADER" reg delete 'HKCU\Software\QVRPlayer' /f >/dev/null 2>&1 || true
+
+players=()
+cleanup() { for p in "${players[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap cleanup EXIT
+start() {
+  "$root/tools/wine-exec.sh" "$exe" "$@" >>"$out/player.log" 2>&1 &
+  players+=($!)
+  player=$!
+}
+# The player's window: its caption is the file it plays, or "QVR Player".
+find_window() {
+  local w=
+  for _ in $(seq 300); do
+    w=$(xdotool search --name "$1" 2>/dev/null | head -1) && [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
+drag() {  # drag X1 Y1 X2 Y2 with the left button, in steps a hand would make
+  xdotool mousemove --sync "$1" "$2"
+  sleep 0.3
+  xdotool mousedown 1
+  sleep 0.3
+  local i
+  # The first step starts the system's move loop; the rest move the window.
+  for i in 0 1 2 3 4 5 6 7 8; do xdotool mousemove $(($1 + ($3 - $1) * i / 8)) $(($2 + ($4 - $2) * i / 8)); sleep 0.15; done
+  sleep 0.3
+  xdotool mouseup 1
+  sleep 0.5
+}
+close_and_answer() {
+  geometry "$window"
+  xdotool mousemove --sync $((X + WIDTH - 12)) $((Y + 17)) click 1
+  local dialog=
+  for _ in $(seq 100); do
+    dialog=$(xdotool search --name '^QVR Player$' 2>/dev/null | grep -vx "$window" | head -1) && [ -n "$dialog" ] && break
+    sleep 0.1
+  done
+  [ -n "$dialog" ] || fail "the exit question did not appear"
+  sleep 0.3
+  shot "$1"
+  xdotool key Return
+  for _ in $(seq 100); do kill -0 "$player" 2>/dev/null || return 0; sleep 0.1; done
+  fail "the player did not end after Yes"
+}
+
+# 1. Start on the sample: the skinned window, centred at its smallest size.
+start "$(cd "$out" && pwd)/bars.avi"
+window=$(find_window 'bars\.avi$') || fail "no player window"
+sleep 1.5
+shot 1-started
+geometry "$window"
+[ "$WIDTH" = 500 ] && [ "$HEIGHT" = 400 ] || fail "started at ${WIDTH}x$HEIGHT, not 500x400"
+
+# 2. Drag it by the top bar (away from the logo and the report link).
+x0=$X y0=$Y
+drag $((X + 250)) $((Y + 18)) $((X + 150)) $((Y - 80))
+geometry "$window"
+[ $((x0 - X)) -ge 60 ] && [ $((y0 - Y)) -ge 60 ] || fail "the top bar did not move the window ($x0,$y0 -> $X,$Y)"
+shot 2-moved
+
+# 3. Resize it by the bottom-right corner of its frame.
+drag $((X + 498)) $((Y + 397)) $((X + 558)) $((Y + 437))
+geometry "$window"
+[ "$WIDTH" -ge 540 ] && [ "$HEIGHT" -ge 425 ] || fail "the corner did not resize the window (${WIDTH}x$HEIGHT)"
+shot 3-resized
+moved="$X $Y $WIDTH $HEIGHT"
+
+# 4. A second start hands its file to this player and ends without a window of its own.
+first=$player
+"$root/tools/wine-exec.sh" "$exe" "$(cd "$out" && pwd)/tone.wav" >>"$out/player.log" 2>&1 &
+second=$!
+for _ in $(seq 100); do kill -0 $second 2>/dev/null || break; sleep 0.1; done
+kill -0 $second 2>/dev/null && fail "the second start did not end"
+[ "$(xdotool search --name 'tone\.wav$' 2>/dev/null | wc -l)" = 0 ] || fail "the second start opened a window"
+player=$first
+
+# 5. Close by the close button, answer Yes: the playlist and the position are kept.
+close_and_answer 4-question
+grep -q 'tone.wav' "$out/app/default.m3u" || fail "the handed-over file is not in the saved playlist"
+grep -q 'bars.avi' "$out/app/default.m3u" || fail "the played file is not in the saved playlist"
+
+# 6. Start again without a file: the window comes back where it was left.
+start
+window=$(find_window '^QVR Player$') || fail "no player window at the second start"
+sleep 1
+shot 5-restarted
+geometry "$window"
+[ "$X $Y $WIDTH $HEIGHT" = "$moved" ] || fail "restored at $X $Y $WIDTH $HEIGHT, not $moved"
+close_and_answer 6-question-again
+trap - EXIT
+"$WINELOADER" reg delete 'HKCU\Software\QVRPlayer' /f >/dev/null 2>&1 || true
+echo "player-e2e: passed; screenshots in $out"
