@@ -27,6 +27,19 @@ void FillSolid(HDC dc, const TRect& rect, TColor color) {
   ::SetBkColor(dc, previous);
 }
 
+bool HandlePaintMessage(HWND window, UINT message, WPARAM wparam, const std::function<void(HDC)>& paint) {
+  if (message == WM_PRINTCLIENT) {
+    paint(reinterpret_cast<HDC>(wparam));
+    return true;
+  }
+  if (message != WM_PAINT) return false;
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(window, &ps);
+  paint(dc);
+  ::EndPaint(window, &ps);
+  return true;
+}
+
 void DrawTextUtf8(HDC dc, const std::string& text, TRect rect, UINT format, TColor color) {
   if (text.empty()) return;
   const std::wstring wide = Utf8ToWide(text);

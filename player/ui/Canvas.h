@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "common/win/unique_resource.h"
@@ -52,6 +53,9 @@ class TOffscreen {
 };
 
 void FillSolid(HDC dc, const TRect& rect, TColor color);
+// WM_PAINT (between BeginPaint and EndPaint) and WM_PRINTCLIENT both go to `paint`; true when
+// the message was one of them.
+bool HandlePaintMessage(HWND window, UINT message, WPARAM wparam, const std::function<void(HDC)>& paint);
 // Draws UTF-8 text with a transparent background; `format` takes DrawTextW's DT_ flags.
 void DrawTextUtf8(HDC dc, const std::string& text, TRect rect, UINT format, TColor color);
 // The extent of one line of UTF-8 text in the DC's current font.

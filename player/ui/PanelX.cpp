@@ -104,17 +104,8 @@ void TSkinPanel::DescendantMouseLeft() {
 }
 
 LRESULT TSkinPanel::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (HandlePaintMessage(Handle(), message, wparam, [this](HDC dc) { Paint(dc); })) return 0;
   switch (message) {
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(Handle(), &paint);
-      Paint(dc);
-      ::EndPaint(Handle(), &paint);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wparam));
-      return 0;
     case WM_ERASEBKGND:
       if (skinned_) return 1;
       break;

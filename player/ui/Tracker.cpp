@@ -108,17 +108,8 @@ void TTracker::Paint(HDC target) {
 
 LRESULT TTracker::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   const TPoint point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  if (HandlePaintMessage(Handle(), message, wparam, [this](HDC dc) { Paint(dc); })) return 0;
   switch (message) {
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(Handle(), &paint);
-      Paint(dc);
-      ::EndPaint(Handle(), &paint);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wparam));
-      return 0;
     case WM_ERASEBKGND:
       return 1;
     case WM_SIZE:
