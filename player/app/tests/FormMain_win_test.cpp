@@ -308,6 +308,17 @@ TEST_F(MainWindow, TheExitQuestionDecidesAndRemembersTheBox) {
   EXPECT_TRUE(form_->Handle());
   EXPECT_FALSE(form_->FClosing);
   EXPECT_EQ("", Setting("Position"));  // No: nothing written
+  // The close box answers Cancel, which is no Yes either.
+  {
+    std::thread closer([] {
+      HWND dialog = nullptr;
+      for (int i = 0; i < 200 && !dialog; ++i, ::Sleep(25)) dialog = ::FindWindowW(kMessageFormClass, L"QVR Player");
+      if (dialog) ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    });
+    EXPECT_FALSE(Close());
+    closer.join();
+  }
+  EXPECT_TRUE(form_->Handle());
   {
     DialogAnswerer answer(L"&Yes", true);
     EXPECT_TRUE(Close());
