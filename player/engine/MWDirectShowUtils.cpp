@@ -134,13 +134,29 @@ bool IsTypelessPcmRenderer(IBaseFilter* filter) {
 
 }  // namespace
 
-void RenderOutputPins(TFilterBank& bank, IGraphBuilder* graph, IBaseFilter* filter, IAudioFilterFactory* audioFilters) {
+bool MayCarryVideo(IPin* pin) {
+  ComPtr<IEnumMediaTypes> media_types;
+  if (FAILED(pin->EnumMediaTypes(&media_types)) || !media_types) return true;
+  unique_media_type mt;
+  size_t seen = 0;
+  while (seen < kMaxPinTypes && media_types->Next(1, mt.put(), nullptr) == S_OK) {
+    ++seen;
+    if (IsEqualGUID(mt->majortype, MEDIATYPE_Video)) return true;
+  }
+  return seen == 0;  // a pin that names no type may still be video: keep the renderer ready for it
+}
+
+void RenderOutputPins(TFilterBank& bank, IGraphBuilder* graph, IBaseFilter* filter, IAudioFilterFactory* audioFilters,
+                      const TOnVideoPin& onVideoPin) {
   for (auto& pin : PinsOf(filter)) {
     if (!IsDirection(pin.Get(), PINDIR_OUTPUT)) continue;
+    // The renderer enters the graph before the pin is offered, so step 1 of the searches below
+    // finds it there, as it would have if it had been added before the source was rendered.
+    if (onVideoPin && !IsConnected(pin.Get()) && MayCarryVideo(pin.Get())) onVideoPin();
     ComPtr<IBaseFilter> next;
     if (ConnectToGraphOrBank(bank, graph, pin.Get(), next) ||
         ConnectToSystemFilter(bank, graph, pin.Get(), next, audioFilters))
-      RenderOutputPins(bank, graph, next.Get(), audioFilters);
+      RenderOutputPins(bank, graph, next.Get(), audioFilters, onVideoPin);
   }
 }
 

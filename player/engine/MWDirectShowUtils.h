@@ -7,6 +7,7 @@
 
 #include <wrl/client.h>
 
+#include <functional>
 #include <string>
 
 #include "common/win/DirectShow.h"
@@ -17,9 +18,17 @@ namespace qvr::engine {
 
 using Microsoft::WRL::ComPtr;
 
+// Called before a video pin is offered to anything, so that the caller can put its video
+// renderer into the graph only for items that have video; it may be called once per video pin.
+using TOnVideoPin = std::function<void()>;
+
 // Connects every output pin of the filter (connected or not), depth first, recursively.
+// onVideoPin (may be empty) runs before each pin that offers a video type, or no type at all
+// (which may be video), is connected.
 void RenderOutputPins(TFilterBank& bank, IGraphBuilder* graph, IBaseFilter* filter,
-                      IAudioFilterFactory* audioFilters = nullptr);
+                      IAudioFilterFactory* audioFilters = nullptr, const TOnVideoPin& onVideoPin = {});
+// True when the pin offers a video type among its first preferred types, or no type at all.
+bool MayCarryVideo(IPin* pin);
 
 bool ConnectToGraphOrBank(TFilterBank& bank, IGraphBuilder* graph, IPin* pin, ComPtr<IBaseFilter>& next);
 bool ConnectToSystemFilter(TFilterBank& bank, IGraphBuilder* graph, IPin* pin, ComPtr<IBaseFilter>& next,

@@ -132,10 +132,10 @@ HRESULT TMWMediaPlayer::BuildGraphFrom(const std::string& name, bool trySystemSo
   if (const HRESULT hr = ChooseSource(name, trySystemSource, source); FAILED(hr)) return hr;
   if (!source) return S_FALSE;
 
-  VideoRenderer = CreateVideoRender(UseEVR);
-  VideoRenderer->Initialize(Graph.Get(), VideoWindow);  // before anything connects, so video finds it
-  RenderOutputPins(*CodecBank, Graph.Get(), source.Get(), audio_filters_);
-  VideoRenderer->UpdateVideoPosition(VideoWindow, VideoClientRect());
+  // The renderer is made only when the builder meets a video pin: creating it and setting it up
+  // windowless is most of what building an audio-only graph would otherwise cost.
+  RenderOutputPins(*CodecBank, Graph.Get(), source.Get(), audio_filters_, [this] { AddVideoRenderer(); });
+  if (VideoRenderer) VideoRenderer->UpdateVideoPosition(VideoWindow, VideoClientRect());
 
   const bool has_video_renderer = FindRenderer(Graph.Get(), MEDIATYPE_Video);
   if (!FindRenderer(Graph.Get(), MEDIATYPE_Audio) && !has_video_renderer && !FindRenderer(Graph.Get(), MEDIATYPE_Midi))
@@ -144,8 +144,16 @@ HRESULT TMWMediaPlayer::BuildGraphFrom(const std::string& name, bool trySystemSo
   if (FindFilterByClassId(Graph.Get(), CLSID_MWAudioFilter, &audio_filter) &&
       SUCCEEDED(audio_filter.As(&AudioFilterControl)))
     EqualizerAvailable = true;
-  if (has_video_renderer) ColorControlsAvailable = VideoRenderer->HasColorControl();
+  if (has_video_renderer && VideoRenderer) ColorControlsAvailable = VideoRenderer->HasColorControl();
   return S_OK;
+}
+
+// Once per graph, before the first video pin is connected; an item without video keeps no
+// renderer object, and every renderer call of the engine is then a no-op.
+void TMWMediaPlayer::AddVideoRenderer() {
+  if (VideoRenderer) return;
+  VideoRenderer = CreateVideoRender(UseEVR);
+  VideoRenderer->Initialize(Graph.Get(), VideoWindow);
 }
 
 void TMWMediaPlayer::Close() {

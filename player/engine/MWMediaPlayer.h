@@ -81,7 +81,7 @@ class TMWMediaPlayer {
   Microsoft::WRL::ComPtr<IGraphBuilder> Graph;
   Microsoft::WRL::ComPtr<IMediaSeeking> Seeking;
   Microsoft::WRL::ComPtr<IMWAudioFilterInterface> AudioFilterControl;
-  std::unique_ptr<TVideoRender> VideoRenderer;
+  std::unique_ptr<TVideoRender> VideoRenderer;  // null for an item without video
   std::unique_ptr<TFilterBank> CodecBank;
   DWORD RotCookie = 0;
   int16_t VideoWidth = 0;
@@ -105,6 +105,7 @@ class TMWMediaPlayer {
   HRESULT BuildGraphFrom(const std::string& name, bool trySystemSource);
   HRESULT ChooseSource(const std::string& name, bool trySystemSource, Microsoft::WRL::ComPtr<IBaseFilter>& source);
   static TMediaKind ContainerKind(const std::string& name);
+  void AddVideoRenderer();
   void ApplyEqualizer();
   void ApplyLevel(int32_t level, int32_t percentToStore, bool storeVolume);
   RECT VideoClientRect() const;

@@ -94,6 +94,33 @@ TEST_F(EngineTest, OpensTheSampleWavStoppedWithItsMediaInformation) {
   EXPECT_FALSE(player_->Playing);
 }
 
+// No renderer object and no renderer filter for audio; the video-window calls answer what an
+// unconnected renderer answered.
+TEST_F(EngineTest, AudioOnlyItemHasNoVideoRendererAndItsVideoCallsAreSafe) {
+  ASSERT_EQ(S_OK, player_->Open(SampleFile(L"tone.wav")));
+  EXPECT_EQ(nullptr, player_->VideoRenderer);
+  for (auto& filter : GraphFilters(player_->Graph.Get())) EXPECT_FALSE(IsVideoRenderer(filter.Get()));
+  EXPECT_EQ(0, CountClass(player_->Graph.Get(), CLSID_VideoMixingRenderer9));
+  player_->UpdateVideoPosition();
+  HDC dc = ::GetDC(window_.get());
+  player_->RepaintVideo(window_.get(), dc);
+  ::ReleaseDC(window_.get(), dc);
+  player_->SetAspectRatio(kAspectFixedRatio, 240, 320);
+  player_->ReadColorControls();
+  player_->SetBrightness(80);
+  player_->SetContrast(80);
+  player_->SetHue(80);
+  player_->SetSaturation(80);
+  EXPECT_EQ(0, player_->GetBrightness() + player_->GetContrast() + player_->GetHue() + player_->GetSaturation());
+  EXPECT_FALSE(player_->HasVideo);
+  EXPECT_FALSE(player_->ColorControlsAvailable);
+  player_->Play();
+  EXPECT_TRUE(ReachesState(kStateRunning));
+  player_->Close();
+  player_->UpdateVideoPosition();  // closed: still nothing to do
+  EXPECT_EQ(0, player_->GetBrightness());
+}
+
 TEST_F(EngineTest, TransportAndStateMapping) {
   ASSERT_EQ(S_OK, player_->Open(SampleFile(L"tone.wav")));
   player_->Play();

@@ -157,6 +157,40 @@ TEST_F(GraphBuilderTest, VideoReachesOnlyTheEnginesRenderer) {
   EXPECT_EQ(120, player.VideoHeight);
 }
 
+// The AVI's video appears only behind the splitter: the renderer must be in the graph when the
+// builder meets that pin, before the pin is connected to anything.
+TEST_F(GraphBuilderTest, TheRendererEntersBeforeTheVideoPinBehindTheSplitterConnects) {
+  ComPtr<IGraphBuilder> graph;
+  ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)));
+  ComPtr<IBaseFilter> source;
+  ASSERT_TRUE(AddSystemSourceFilter(graph.Get(), SampleFile(L"bars.avi"), "bars.avi", source));
+  TFilterBank bank;
+  TestWindow window;
+  TVMR9 vmr;
+  int calls = 0;
+  size_t filters_before = 0;
+  bool video_connected_before = true;
+  RenderOutputPins(bank, graph.Get(), source.Get(), nullptr, [&] {
+    if (++calls > 1) return;
+    filters_before = GraphFilters(graph.Get()).size();
+    video_connected_before = FindRenderer(graph.Get(), MEDIATYPE_Video);
+    EXPECT_EQ(S_OK, vmr.Initialize(graph.Get(), window.get()));
+  });
+  EXPECT_EQ(1, calls);  // one video pin; the source's stream pin and the audio pin are no video
+  EXPECT_GE(filters_before, 2u);  // source and splitter were there already
+  EXPECT_FALSE(video_connected_before);
+  ComPtr<IBaseFilter> renderer;
+  ASSERT_TRUE(FindRenderer(graph.Get(), MEDIATYPE_Video, &renderer));
+  GUID clsid;
+  renderer->GetClassID(&clsid);
+  EXPECT_TRUE(IsEqualGUID(CLSID_VideoMixingRenderer9, clsid));
+  EXPECT_EQ(1, CountClass(graph.Get(), CLSID_VideoMixingRenderer9));
+  int32_t width = 0, height = 0;
+  EXPECT_EQ(S_OK, vmr.GetNativeVideoSize(width, height));
+  EXPECT_EQ(160, width);
+  DismantleGraph(graph);
+}
+
 TEST_F(GraphBuilderTest, ASecondAudioStreamGetsNoSecondRenderer) {
   using namespace qvr::media;
   const PcmFormat format{};
