@@ -39,3 +39,10 @@ source build/wine/env.sh
   printf 'subdirs("%s")\n' "${presets[@]}"
 } >build/CTestTestfile.cmake
 ctest --test-dir build --output-on-failure --no-tests=error "$@"
+status=$?
+# A test that passed on a rerun after qemu-i386 itself died (tools/wine-exec.sh) says so here.
+if [ -s build/wine/qemu-deaths.log ]; then
+  echo "test.sh: qemu-i386 died under these 32-bit tests, which were run again:"
+  sed 's/^/  /' build/wine/qemu-deaths.log
+fi
+exit $status
