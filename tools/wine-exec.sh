@@ -34,7 +34,7 @@ ulimit -c 0  # qemu dumps core where it dies
 # (it says "qemu: uncaught target signal"; Wine's fault handler never runs). That says nothing
 # about the program, so such a death, and only that, is run again a bounded number of times and
 # reported. A fault in the program is an exception Wine catches and reports: never retried.
-attempts=$(( ${QVR_QEMU_RETRIES:-2} + 1 ))
+attempts=$(( ${QVR_QEMU_RETRIES:-3} + 1 ))
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 for attempt in $(seq "$attempts"); do
