@@ -15,14 +15,22 @@ PKGS=(
   gstreamer1.0-plugins-good gstreamer1.0-plugins-good:i386 iso-codes python3
   dpkg-dev
 )
+# Runs Wine's 32-bit loader where the kernel runs no 32-bit ELF programs (tools/winplatform.sh
+# registers it in a private namespace). Without recommends: nothing registered machine-wide.
+BARE_PKGS=(qemu-user-static)
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 missing=()
 for p in "${PKGS[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
+done
+missing_bare=()
+for p in "${BARE_PKGS[@]}"; do
+  installed "$p" || missing_bare+=("$p")
 done
 
 src_list=/etc/apt/sources.list.d/qvr-deb-src.sources
-if [ ${#missing[@]} -gt 0 ] || [ ! -f "$src_list" ]; then
+if [ ${#missing[@]} -gt 0 ] || [ ${#missing_bare[@]} -gt 0 ] || [ ! -f "$src_list" ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
@@ -36,5 +44,8 @@ if [ ${#missing[@]} -gt 0 ] || [ ! -f "$src_list" ]; then
   $SUDO apt-get update -qq
   if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+  if [ ${#missing_bare[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing_bare[@]}" >/dev/null
   fi
 fi

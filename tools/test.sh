@@ -39,3 +39,14 @@ source build/wine/env.sh
   printf 'subdirs("%s")\n' "${presets[@]}"
 } >build/CTestTestfile.cmake
 ctest --test-dir build --output-on-failure --no-tests=error "$@"
+status=$?
+# CTest lists skipped tests without their reasons: these are in the tests' output.
+awk '/^[0-9]+\/[0-9]+ Testing: / { name = $3 }
+     /^wine-exec: skipped: |skipped under qemu-i386: / && !seen[name]++ { print "test.sh: " name ": " $0 }' \
+  build/Testing/Temporary/LastTest.log 2>/dev/null
+# A test that passed on a rerun after qemu-i386 itself died (tools/wine-exec.sh) says so here.
+if [ -s build/wine/qemu-deaths.log ]; then
+  echo "test.sh: qemu-i386 died under these 32-bit tests, which were run again:"
+  sed 's/^/  /' build/wine/qemu-deaths.log
+fi
+exit $status

@@ -649,6 +649,11 @@ TEST_F(ConnectorWithSuite, IsSuiteRunningOpensAConversationAndClosesItAtOnce) {
 }
 
 TEST_F(ConnectorWithSuite, SendsUrlsAndRecordingCommandsAsExecutes) {
+  if (qvr::testing::RunsUnderQemu())
+    GTEST_SKIP() << qvr::testing::kSkippedUnderQemu
+                 << "qemu-user 7.2 dies of signal 11, hangs or loses its Wine server connection in about half "
+                    "the runs of six DDE conversations in a row (the 32-bit case runs where the kernel runs "
+                    "32-bit programs)";
   PRBool sent = 7;
   EXPECT_EQ(NS_OK, connector_->SendUrl(u"http://example.com/watch?v=a1&t=30s#top", &sent));
   EXPECT_EQ(1, sent);
