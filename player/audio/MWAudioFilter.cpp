@@ -1,6 +1,7 @@
 #include "player/audio/MWAudioFilter.h"
 
 #include <cstring>
+#include <limits>
 #include <new>
 #include <string>
 
@@ -379,8 +380,10 @@ HRESULT TMWAudioFilter::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PRO
   if (!allocator || !properties) return E_POINTER;
   if (FInputPins.empty() || !FInputPins[0]->IsConnected()) return E_UNEXPECTED;
   const TMWAudioFormat format = FFormat.Load();
-  const long size = static_cast<long>(format.Channels) * kBufferFrames * (format.BitsPerSample / 8);
-  if (size <= 0) return E_FAIL;
+  // A very wide format would overflow the allocator's 32-bit size: refuse it.
+  const int64_t wide = static_cast<int64_t>(format.Channels) * kBufferFrames * (format.BitsPerSample / 8);
+  if (wide <= 0 || wide > std::numeric_limits<long>::max()) return E_FAIL;
+  const long size = static_cast<long>(wide);
   properties->cBuffers = 1;
   properties->cbBuffer = size;
   if (properties->cbAlign <= 0) properties->cbAlign = 1;

@@ -16,10 +16,12 @@ constexpr CLSID kClsidShoutcastSource = {0x68F540E9, 0x766F, 0x44D2, {0xAB, 0x07
 constexpr CLSID kClsidWMAsfReader = {0x187463A0, 0x5BB7, 0x11D3, {0xAC, 0xBE, 0x00, 0x80, 0xC7, 0x5E, 0x24, 0x6E}};
 
 // An existing file, not a folder; the system's "insert a disk" dialogs stay away while we look.
+// The error mode is this thread's own: other threads of the process keep theirs.
 bool IsExistingFile(const std::string& name) {
-  const UINT old_mode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  DWORD old_mode = 0;
+  const bool changed = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &old_mode);
   const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(name).c_str());
-  ::SetErrorMode(old_mode);
+  if (changed) ::SetThreadErrorMode(old_mode, nullptr);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 

@@ -70,8 +70,13 @@ class TMWMediaPlayer {
   void SetHue(int32_t percent);
   void SetSaturation(int32_t percent);
 
-  int8_t GetEqBand(int index) const { return EqBands[static_cast<size_t>(index)]; }
-  void SetEqBand(int index, int8_t value) { EqBands[static_cast<size_t>(index)] = value; }
+  // A band outside 0..9 reads as flat and is not stored.
+  int8_t GetEqBand(int index) const {
+    return index >= 0 && static_cast<size_t>(index) < EqBands.size() ? EqBands[static_cast<size_t>(index)] : 0;
+  }
+  void SetEqBand(int index, int8_t value) {
+    if (index >= 0 && static_cast<size_t>(index) < EqBands.size()) EqBands[static_cast<size_t>(index)] = value;
+  }
   void SetPreamp(uint8_t value);
   void SetEqualizer(uint8_t preamp, const std::array<int8_t, 10>& bands);
   void SetCursorHidden(bool hidden);
