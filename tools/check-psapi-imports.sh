@@ -9,7 +9,7 @@ if grep -Eq '\sK32[A-Za-z]+' <<<"$table"; then
   echo "$table" | grep -E '\sK32[A-Za-z]+'
   exit 1
 fi
-psapi=$(echo "$table" | sed -n '/DLL Name: [Pp][Ss][Aa][Pp][Ii]\.dll/,/DLL Name:/p')
+psapi=$(echo "$table" | sed -n '/DLL Name: [Pp][Ss][Aa][Pp][Ii]\.[Dd][Ll][Ll]/,/DLL Name:/p')
 for name in EnumProcesses GetModuleBaseNameA; do
   if ! grep -Eq "\s$name\b" <<<"$psapi"; then
     echo "$(basename "$2") does not import $name from psapi.dll"
