@@ -416,14 +416,14 @@ TComponent* TForm::FindComponent(std::string_view name) const {
 HFONT TForm::MakeFont(const std::string& face, int height, bool bold) {
   auto& font = fonts_[{face, height, bold}];
   if (!font) {
-    LOGFONTW spec{};
-    spec.lfHeight = height;
-    spec.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    spec.lfCharSet = DEFAULT_CHARSET;
-    spec.lfQuality = DEFAULT_QUALITY;
+    LOGFONTW logFont{};
+    logFont.lfHeight = height;
+    logFont.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    logFont.lfCharSet = DEFAULT_CHARSET;
+    logFont.lfQuality = DEFAULT_QUALITY;
     const std::wstring wide = Utf8ToWide(face);
-    wcsncpy(spec.lfFaceName, wide.c_str(), LF_FACESIZE - 1);
-    font.reset(::CreateFontIndirectW(&spec));
+    wcsncpy(logFont.lfFaceName, wide.c_str(), LF_FACESIZE - 1);
+    font.reset(::CreateFontIndirectW(&logFont));
   }
   return static_cast<HFONT>(font.get());
 }

@@ -33,7 +33,7 @@ std::string ExeDirectory() {
   const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring dir(path, n);
   dir.resize(dir.find_last_of(L'\\') + 1);
-  return qvr::ToAnsi(dir);
+  return qvr::WideToUtf8(dir);
 }
 
 // "FLVQ", channels, rate, bits, then PCM: the test codec's FLV source reads it, the system
@@ -67,7 +67,7 @@ double Median(std::vector<double> values) {
 HRESULT RenderFileOnce(const std::string& path) {
   ComPtr<IGraphBuilder> graph;
   HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph));
-  if (SUCCEEDED(hr)) hr = graph->RenderFile(qvr::ToWide(path).c_str(), nullptr);
+  if (SUCCEEDED(hr)) hr = graph->RenderFile(qvr::Utf8ToWide(path).c_str(), nullptr);
   return hr;
 }
 
@@ -77,7 +77,7 @@ int wmain(int argc, wchar_t** argv) {
   const int repetitions = argc > 1 ? std::max(1, _wtoi(argv[1])) : 15;
   const std::string dir = ExeDirectory();
   std::vector<std::string> files;
-  for (int i = 2; i < argc; ++i) files.push_back(qvr::ToAnsi(argv[i]));
+  for (int i = 2; i < argc; ++i) files.push_back(qvr::WideToUtf8(argv[i]));
   std::string private_file;
   if (files.empty()) {
     private_file = WritePrivateBankFile(dir);
@@ -120,6 +120,6 @@ int wmain(int argc, wchar_t** argv) {
   }
   player.reset();
   ::DestroyWindow(panel);
-  if (!private_file.empty()) ::DeleteFileA(private_file.c_str());
+  if (!private_file.empty()) ::DeleteFileW(qvr::Utf8ToWide(private_file).c_str());
   return 0;
 }
