@@ -6,6 +6,7 @@
 #include "common/win/text.h"
 #include "common/win/unique_resource.h"
 #include "player/app/core/ConfirmDialogLayout.h"
+#include "player/ui/Canvas.h"
 #include "player/ui/Window.h"
 
 namespace qvr::app {
@@ -76,12 +77,7 @@ bool TMessageForm::Build(const wchar_t* iconResource, HWND owner) {
 
   HDC dc = ::GetDC(nullptr);
   HGDIOBJ previous = ::SelectObject(dc, font_.get());
-  // The average character: the 52 letters A..Z, a..z.
-  std::wstring letters;
-  for (wchar_t c = L'A'; c <= L'Z'; ++c) letters += c;
-  for (wchar_t c = L'a'; c <= L'z'; ++c) letters += c;
-  SIZE average{};
-  ::GetTextExtentPoint32W(dc, letters.c_str(), 52, &average);
+  const SIZE average = ui::AverageCharSize(dc);
   RECT text{0, 0, ::GetSystemMetrics(SM_CXSCREEN) / 2, 0};
   ::DrawTextW(dc, message_.c_str(), static_cast<int>(message_.size()), &text, DT_CALCRECT | DT_WORDBREAK);
   int widest = 0;
@@ -95,7 +91,7 @@ bool TMessageForm::Build(const wchar_t* iconResource, HWND owner) {
 
   if (iconResource)
     icon_.reset(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), iconResource, IMAGE_ICON, 32, 32, 0)));
-  const TConfirmLayout l = LayoutConfirmDialog({static_cast<int>(average.cx / 52), static_cast<int>(average.cy),
+  const TConfirmLayout l = LayoutConfirmDialog({static_cast<int>(average.cx), static_cast<int>(average.cy),
                                                 static_cast<int>(text.right), static_cast<int>(text.bottom),
                                                 static_cast<bool>(icon_), static_cast<int>(buttons_.size()), widest, ask_});
 

@@ -230,14 +230,10 @@ void TfrmQVRPlayer::BindComponents() {
 void TfrmQVRPlayer::MeasureCharSize() {
   HDC dc = ::GetDC(Handle());
   HGDIOBJ previous = ::SelectObject(dc, Font());
-  std::wstring letters;
-  for (wchar_t c = L'A'; c <= L'Z'; ++c) letters += c;
-  for (wchar_t c = L'a'; c <= L'z'; ++c) letters += c;
-  SIZE size{};
-  ::GetTextExtentPoint32W(dc, letters.c_str(), 52, &size);
+  const SIZE average = ui::AverageCharSize(dc);
   ::SelectObject(dc, previous);
   ::ReleaseDC(Handle(), dc);
-  FCharSize = {size.cx / 52, size.cy};
+  FCharSize = average;
 }
 
 int TfrmQVRPlayer::ScaleX(int n) const { return ui::MulDivRound(n, FCharSize.cx, 5); }

@@ -51,6 +51,14 @@ void DrawTextUtf8(HDC dc, const std::string& text, TRect rect, UINT format, TCol
   ::SetBkMode(dc, mode);
 }
 
+SIZE AverageCharSize(HDC dc) {
+  wchar_t letters[52];
+  for (int i = 0; i < 26; ++i) letters[i] = static_cast<wchar_t>(L'A' + i), letters[26 + i] = static_cast<wchar_t>(L'a' + i);
+  SIZE size{0, 0};
+  ::GetTextExtentPoint32W(dc, letters, 52, &size);
+  return {size.cx / 52, size.cy};
+}
+
 SIZE MeasureTextUtf8(HDC dc, const std::string& text) {
   const std::wstring wide = Utf8ToWide(text);
   SIZE size{0, 0};

@@ -58,6 +58,9 @@ void FillSolid(HDC dc, const TRect& rect, TColor color);
 bool HandlePaintMessage(HWND window, UINT message, WPARAM wparam, const std::function<void(HDC)>& paint);
 // Draws UTF-8 text with a transparent background; `format` takes DrawTextW's DT_ flags.
 void DrawTextUtf8(HDC dc, const std::string& text, TRect rect, UINT format, TColor color);
+// The average character of the DC's current font: the width of "A".."Z" and "a".."z" divided
+// by 52 (integer division) and that text's height.
+SIZE AverageCharSize(HDC dc);
 // The extent of one line of UTF-8 text in the DC's current font.
 SIZE MeasureTextUtf8(HDC dc, const std::string& text);
 
