@@ -12,6 +12,7 @@
 #include "common/win/text.h"
 #include "player/resources/ResourceLoader.h"
 #include "player/ui/Canvas.h"
+#include "player/ui/Menus.h"
 #include "player/ui/PanelX.h"
 #include "player/ui/Tracker.h"
 #include "player/ui/uButton.h"
@@ -34,7 +35,25 @@ bool FlagValue(const TAttributes& attributes, std::string_view key, bool& value)
   throw std::invalid_argument(component.Name() + ": bad " + std::string(key) + " '" + value + "'");
 }
 
+std::vector<TForm*>& OpenFormList() {
+  static std::vector<TForm*> forms;
+  return forms;
+}
+
+TFormTranslator& Translator() {
+  static TFormTranslator translator;
+  return translator;
+}
+
 }  // namespace
+
+const std::vector<TForm*>& OpenForms() { return OpenFormList(); }
+
+void SetFormTranslator(TFormTranslator translator) { Translator() = std::move(translator); }
+
+void TranslateAtCreation(TForm& form) {
+  if (Translator()) Translator()(form);
+}
 
 // --- TControl --------------------------------------------------------------------------------
 
@@ -334,6 +353,7 @@ TForm::TForm(std::string name) : TControl(this, std::move(name)) {}
 TForm::~TForm() {
   // The windows go first (children included), then the objects that owned them.
   DestroyHandle();
+  std::erase(OpenFormList(), this);
 }
 
 bool TForm::CreateControl(TControl*, const TRect&) { return false; }
@@ -362,6 +382,8 @@ HRESULT TForm::CreateForm(const TFormLayout& layout, const wchar_t* className, D
   const TRect bounds{0, 0, frame.right - frame.left, frame.bottom - frame.top};
   if (!CreateHandle(className, exStyle, style & ~WS_VISIBLE, "", bounds, owner)) return hresult_from_last_error();
   Adopt(nullptr, bounds);
+  if (std::find(OpenFormList().begin(), OpenFormList().end(), this) == OpenFormList().end())
+    OpenFormList().push_back(this);
 
   HRESULT result = S_OK;
   const bool built = GuardedCall([&] {
@@ -385,6 +407,7 @@ HRESULT TForm::CreateForm(const TFormLayout& layout, const wchar_t* className, D
   });
   if (!built) {
     DestroyHandle();
+    std::erase(OpenFormList(), this);
     return FAILED(result) ? result : HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   }
   if (style & WS_VISIBLE) ::ShowWindow(Handle(), SW_SHOW);
@@ -397,6 +420,14 @@ std::unique_ptr<TComponent> TForm::CreateComponent(const TLayoutEntry& entry) {
   if (entry.Kind == "tracker") return std::make_unique<TTracker>(this, entry.Name);
   if (entry.Kind == "static") return std::make_unique<TStaticText>(this, entry.Name);
   if (entry.Kind == "image") return std::make_unique<TImage>(this, entry.Name);
+  if (entry.Kind == "popupmenu") return std::make_unique<TPopupMenu>(this, entry.Name);
+  if (entry.Kind == "menuitem") {
+    auto* parent = Find<TMenuItem>(entry.Parent);
+    if (!parent) throw std::invalid_argument(entry.Name + ": parent '" + entry.Parent + "' is no menu");
+    auto item = std::make_unique<TMenuItem>(this, entry.Name);
+    parent->Attach(*item);
+    return item;
+  }
   if (entry.Kind == "timer") return std::make_unique<TTimer>(this, entry.Name, nextTimerId_++);
   return nullptr;
 }
@@ -460,6 +491,7 @@ bool TForm::PreviewKey(const MSG&) { return false; }
 bool TForm::PreTranslate(MSG& message) { return keyPreview_ && PreviewKey(message); }
 
 LRESULT TForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCDESTROY) std::erase(OpenFormList(), this);
   if (message == WM_TIMER && wparam >= TTimer::kFirstTimerId) {
     for (TComponent* component : order_) {
       auto* timer = dynamic_cast<TTimer*>(component);

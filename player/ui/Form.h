@@ -245,4 +245,13 @@ class TForm : public TControl, public IMessageFilter {
   UINT_PTR nextTimerId_ = TTimer::kFirstTimerId;
 };
 
+// Every form whose window exists, in creation order: what a change of language walks.
+const std::vector<TForm*>& OpenForms();
+
+// The language seam: a form calls TranslateAtCreation once its components exist; the
+// localisation layer installs the translator. Without one, nothing happens.
+using TFormTranslator = std::function<void(TForm&)>;
+void SetFormTranslator(TFormTranslator translator);
+void TranslateAtCreation(TForm& form);
+
 }  // namespace qvr::ui
