@@ -59,6 +59,11 @@ class TfrmQVRPlayer : public ui::TForm {
   static void ApplyStayOnTop(HWND window, bool on);
   void PlaylistVisibleChanged();
 
+  // Secondary windows the main menu opens, each in a file of its own.
+  void OpenEqualizer();      // FormMainPanels.cpp
+  void OpenColorControls();  // FormMainPanels.cpp
+  void ShowAssociations();   // FormMainAssociations.cpp
+
   int ScaleX(int n) const;
   int ScaleY(int n) const;
 

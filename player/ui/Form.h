@@ -73,6 +73,12 @@ class TControl : public TComponent, public TWindow {
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& hint);
 
+  // Rows of a list box or nodes of a tree view in flat order, whose texts the language files
+  // may replace by index; plain controls have none.
+  virtual int ItemCount() const { return 0; }
+  virtual std::string ItemText(int) const { return {}; }
+  virtual void SetItemText(int, const std::string&) {}
+
   TControl* Parent() const { return parent_; }
   const std::vector<TControl*>& Children() const { return children_; }
 
