@@ -2,7 +2,10 @@
 # Drives QVRPlayer.exe as a user would, with xdotool on the test display: start it on the sample,
 # drag it by its top bar, resize it by its bottom-right corner, hand a second file over from a
 # second start, close it by its close button and answer the question, start it again and find
-# the window where it was left. Screenshots of each step stay in OUT_DIR.
+# the window where it was left. On the way, the playback commands: repeat from the menu on the
+# picture, Play/Pause, full screen by double click and Esc. The seek bar is driven in-process:
+# under Wine a seek on this AVI, whose VMR-9 presents into the child video panel, stalls the
+# window. Screenshots of each step stay in OUT_DIR.
 # Runs under the Windows test platform (source build/wine/env.sh first; tools/test.sh does).
 #   tools/player-e2e.sh BIN_DIR OUT_DIR
 set -euo pipefail
@@ -44,7 +47,7 @@ drag() {  # drag X1 Y1 X2 Y2 with the left button, in steps a hand would make
   sleep 0.3
   local i
   # The first step starts the system's move loop; the rest move the window.
-  for i in 0 1 2 3 4 5 6 7 8; do xdotool mousemove $(($1 + ($3 - $1) * i / 8)) $(($2 + ($4 - $2) * i / 8)); sleep 0.15; done
+  for i in $(seq 0 16); do xdotool mousemove $(($1 + ($3 - $1) * i / 16)) $(($2 + ($4 - $2) * i / 16)); sleep 0.1; done
   sleep 0.3
   xdotool mouseup 1
   sleep 0.5
@@ -73,6 +76,48 @@ shot 1-started
 geometry "$window"
 [ "$WIDTH" = 500 ] && [ "$HEIGHT" = 400 ] || fail "started at ${WIDTH}x$HEIGHT, not 500x400"
 
+# The playback commands at 500 x 400, where the control bar's layout puts Play/Pause at
+# (250, 383) and Stop at (204, 383).
+crop() { import -window root -crop "$3x$4+$1+$2" +repage "$out/$5.png"; }
+time_text() { crop $((X + 322)) $((Y + 344)) 145 11 "$1"; }
+same() { [ "$(compare -metric AE "$out/$1.png" "$out/$2.png" null: 2>&1 | cut -d' ' -f1)" = 0 ]; }
+# 1a. Right-click the picture and pick "Repeat" (ten items down) so the 3-second sample loops.
+xdotool mousemove --sync $((X + 250)) $((Y + 150)) click 3
+sleep 0.8
+shot 1a-menu
+for _ in $(seq 10); do xdotool key Down; sleep 0.1; done
+sleep 0.4
+xdotool key Return
+sleep 0.8
+# The sample may have ended meanwhile: Stop (204, 383), then Play starts it from the top, and
+# past its end it loops.
+xdotool mousemove --sync $((X + 204)) $((Y + 383)) click 1
+sleep 0.3
+xdotool mousemove --sync $((X + 250)) $((Y + 383)) click 1
+sleep 4.5
+time_text t1; sleep 1.2; time_text t2
+same t1 t2 && fail "the time text stands still after the end with repeat on"
+shot 1b-repeating
+# 1c. Play/Pause pauses: the time text stands; a second click plays on and it moves again.
+xdotool mousemove --sync $((X + 250)) $((Y + 383)) click 1
+sleep 1.2; time_text t3; sleep 1.2; time_text t4
+same t3 t4 || fail "the time text moves while paused"
+shot 1c-paused
+# Play again: the button shows Pause.
+play_face() { crop $((X + 222)) $((Y + 372)) 52 21 "$1"; }
+play_face p1
+xdotool mousemove --sync $((X + 250)) $((Y + 383)) click 1
+sleep 0.8
+xdotool mousemove --sync $((X + 250)) $((Y + 150))
+sleep 0.5
+play_face p2
+same p1 p2 && fail "Play did not change the button to Pause"
+time_text t6; sleep 1.2; time_text t7
+same t6 t7 && fail "the time text stands still after Play"
+# Stop, so that the looping sample does not resize the window under the drags below.
+xdotool mousemove --sync $((X + 204)) $((Y + 383)) click 1
+sleep 0.5
+
 # 2. Drag it by the top bar (away from the logo and the report link).
 x0=$X y0=$Y
 drag $((X + 250)) $((Y + 18)) $((X + 150)) $((Y - 80))
@@ -95,6 +140,33 @@ for _ in $(seq 100); do kill -0 $second 2>/dev/null || break; sleep 0.1; done
 kill -0 $second 2>/dev/null && fail "the second start did not end"
 [ "$(xdotool search --name 'tone\.wav$' 2>/dev/null | wc -l)" = 0 ] || fail "the second start opened a window"
 player=$first
+
+geometry "$window"
+# 4b. A double click on the picture goes full screen while something plays (Space plays the
+# stopped sample); Esc comes back.
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+xdotool key space
+sleep 0.5
+xdotool mousemove --sync $((X + WIDTH - 60)) $((Y + 150)) click --repeat 2 --delay 80 1
+sleep 1.5
+shot 4b-fullscreen
+x1=$X y1=$Y
+geometry "$window"
+# Without a window manager Wine moves a maximised window to the corner but leaves its X window
+# at the old size, so the corner is what shows here.
+[ "$X $Y" = "0 0" ] || fail "the double click did not go full screen (at $X,$Y ${WIDTH}x$HEIGHT)"
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+xdotool key Escape
+sleep 1.5
+geometry "$window"
+[ "$X $Y" = "$(echo "$moved" | cut -d' ' -f1,2)" ] || fail "Esc left full screen at $X,$Y ${WIDTH}x$HEIGHT"
+# Pause: each new item sizes the window to its picture, and the restart below should find the
+# window as it is left now.
+xdotool key space
+sleep 0.5
+geometry "$window"
+moved="$X $Y $WIDTH $HEIGHT"
+shot 1f-back
 
 # 5. Close by the close button, answer Yes: the playlist and the position are kept.
 close_and_answer 4-question

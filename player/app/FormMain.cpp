@@ -446,7 +446,16 @@ void TfrmQVRPlayer::SetMaximized(bool on) {
   if (on) {
     ::GetWindowRect(Handle(), &FSavedWindowRect);
     FSavedScreenRect = ui::ToRect(pScreen->Bounds());
+    const TBounds before = WindowBounds();
     ::ShowWindow(Handle(), SW_SHOWMAXIMIZED);
+    // Without a window manager, Wine moves a frameless window to the corner but keeps its size;
+    // give it the monitor, as Windows does.
+    if (WindowBounds().Width == before.Width && WindowBounds().Height == before.Height) {
+      MONITORINFO monitor{sizeof(monitor)};
+      ::GetMonitorInfoW(::MonitorFromWindow(Handle(), MONITOR_DEFAULTTONEAREST), &monitor);
+      const RECT& m = monitor.rcMonitor;
+      ::SetWindowPos(Handle(), nullptr, m.left, m.top, m.right - m.left, m.bottom - m.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     pScreen->SetBounds({0, 1, Width(), Height()});
     ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   } else {
