@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -142,6 +143,135 @@ std::vector<TEqEvent>& Record(TfmEq& panel) {
   return events;
 }
 
+
+// What plays on the test platform's PulseAudio null sink, captured from its monitor by parec
+// while the test runs. Wine starts Unix programs but gives no process handle, so the script
+// stops at a marker file and leaves another when it is done. Wine sends float32le stereo 44.1 kHz.
+class SinkCapture {
+ public:
+  SinkCapture() : base_("/tmp/qvr-eq-capture-" + std::to_string(::GetCurrentProcessId())) {}
+  ~SinkCapture() { Remove(); }
+
+  bool Start(std::string& error) {
+    Remove();
+    std::wstring command = qvr::Utf8ToWide(
+        "Z:\\bin\\sh -c \"parec --latency-msec=20 -d null.monitor --raw --format=float32le --rate=44100 --channels=2 > " +
+        base_ + ".raw 2>/dev/null & p=$!; while [ ! -e " + base_ + ".stop ]; do sleep 0.05; done; kill $p; wait $p; touch " +
+        base_ + ".done\"");
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+      error = "cannot start parec: " + std::to_string(::GetLastError());
+      return false;
+    }
+    if (process.hProcess) ::CloseHandle(process.hProcess);
+    if (process.hThread) ::CloseHandle(process.hThread);
+    // parec takes a second or two before the monitor's data flows.
+    if (!Wait([&] { return Size(".raw") > 0; }, 10)) return error = "parec records nothing", false;
+    return true;
+  }
+  // Ends the capture and returns the samples.
+  std::vector<float> Stop() {
+    std::ofstream(fs::path(Path(".stop"))).put('x');
+    Wait([&] { return ::GetFileAttributesW(Path(".done").c_str()) != INVALID_FILE_ATTRIBUTES; }, 10);
+    std::ifstream in(fs::path(Path(".raw")), std::ios::binary);
+    std::vector<float> samples;
+    float sample;
+    while (in.read(reinterpret_cast<char*>(&sample), sizeof(sample))) samples.push_back(sample);
+    return samples;
+  }
+
+ private:
+  std::wstring Path(const char* suffix) const { return qvr::Utf8ToWide("Z:" + base_ + suffix); }
+  uint64_t Size(const char* suffix) const {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(Path(suffix).c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  }
+  template <typename F>
+  static bool Wait(F done, double seconds) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!done()) {
+      if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(seconds)) return false;
+      qvr::ui::PumpPendingMessages();
+      ::Sleep(10);
+    }
+    return true;
+  }
+  void Remove() {
+    for (const char* suffix : {".raw", ".stop", ".done"}) ::DeleteFileW(Path(suffix).c_str());
+  }
+  std::string base_;
+};
+
+// The levels (dB) of the runs of sound in a capture, each from the middle half of its run:
+// 20 ms blocks above -50 dB, runs of at least 200 ms.
+std::vector<double> SoundLevels(const std::vector<float>& samples) {
+  constexpr size_t kBlock = 2 * 882;
+  std::vector<double> power;
+  for (size_t i = 0; i + kBlock <= samples.size(); i += kBlock) {
+    double sum = 0;
+    for (size_t j = i; j < i + kBlock; ++j) sum += double(samples[j]) * samples[j];
+    power.push_back(sum / kBlock);
+  }
+  std::vector<double> levels;
+  for (size_t i = 0; i < power.size();) {
+    if (10 * std::log10(power[i] + 1e-20) < -50) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < power.size() && 10 * std::log10(power[end] + 1e-20) >= -50) ++end;
+    if (end - i >= 10) {
+      const size_t from = i + (end - i) / 4, to = end - (end - i) / 4;
+      double sum = 0;
+      for (size_t k = from; k < to; ++k) sum += power[k];
+      levels.push_back(10 * std::log10(sum / double(to - from)));
+    }
+    i = end;
+  }
+  return levels;
+}
+
+TEST_F(Panels, TheEqualizerChangesWhatPlays) {
+  // The sample's 440 Hz tone lies in the fourth band (344..624 Hz at 44.1 kHz).
+  TfrmQVRPlayer& form = Start(L"tone.wav");
+  form.Engine().Pause();
+  form.OpenEqualizer();
+  ASSERT_NE(nullptr, TfmEq::Current());
+  TfmEq& panel = *TfmEq::Current();
+  qvr::ui::TTracker& band = panel.Slider(4);
+  const qvr::ui::TRect thumb = band.Model().ThumbRect();
+  const int x = (thumb.Left + thumb.Right) / 2;
+  Send(band.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, x, (thumb.Top + thumb.Bottom) / 2);
+  Send(band.Handle(), WM_MOUSEMOVE, MK_LBUTTON, x, 300);
+  Send(band.Handle(), WM_LBUTTONUP, 0, x, 300);
+  ASSERT_EQ(-100, form.Engine().GetEqBand(3));
+
+  SinkCapture capture;
+  std::string error;
+  ASSERT_TRUE(capture.Start(error)) << error;
+  auto play = [&] {
+    form.Engine().SetPosition(0);
+    form.Engine().Play();
+    PumpUntil([] { return false; }, 1.2);
+    form.Engine().Pause();
+    PumpUntil([] { return false; }, 0.8);  // a gap of silence between the two
+  };
+  play();  // band 4 cut
+  Click(panel.Find<qvr::ui::TControl>("stReset")->Handle(), 5, 5);
+  ASSERT_EQ(0, form.Engine().GetEqBand(3));
+  play();  // flat
+  const std::vector<double> levels = SoundLevels(capture.Stop());
+  ASSERT_GE(levels.size(), 2u) << "the tone did not play twice";
+  const double cut = levels.front(), flat = levels.back();
+  std::printf("null sink: band 4 cut %.1f dB, flat %.1f dB\n", cut, flat);
+  EXPECT_GT(flat, -30.0);
+  // -100 is -12 dB; the filter's transition bands take a little of it.
+  EXPECT_GT(flat - cut, 8.0) << "flat " << flat << " dB, cut " << cut << " dB";
+  EXPECT_LT(flat - cut, 14.0) << "flat " << flat << " dB, cut " << cut << " dB";
+}
+
 TEST_F(Panels, EqualizerOpensOnceFilledAndShaped) {
   TfrmQVRPlayer& form = Start(L"bars.avi");
   form.Engine().SetEqBand(7, 30);
@@ -238,13 +368,13 @@ TEST_F(Panels, DraggingABandSendsEveryValueAndResetSendsFlat) {
   ASSERT_GE(events.size(), 3u);
   int8_t last = 0;
   for (const TEqEvent& e : events) {
+    EXPECT_LE(e.Bands[3], last);
     EXPECT_EQ(100, e.Preamp);
     EXPECT_EQ(20, e.Bands[0]);  // every band travels with each change
     for (size_t i = 1; i < 10; ++i)
       if (i != 3) {
         EXPECT_EQ(0, e.Bands[i]);
       }
-    EXPECT_NE(last, e.Bands[3]);
     last = e.Bands[3];
   }
   EXPECT_LT(last, -30);  // dragged down: a cut
@@ -292,12 +422,11 @@ TEST_F(Panels, AnotherWindowTakingTheActivationClosesAtOnce) {
   ASSERT_NE(nullptr, TfmEq::Current());
   HWND window = TfmEq::Current()->Handle();
   ASSERT_EQ(window, ::GetActiveWindow());
-  // A click into the main window: the system activates it.
-  ::SendMessageW(form.Handle(), WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(form.Handle()), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
+  // What a click into the main window makes the system do: activate it.
   ::SetActiveWindow(form.Handle());
-  const double took = PumpUntil([&] { return !::IsWindow(window); }, 2.0);
-  EXPECT_FALSE(::IsWindow(window));
-  EXPECT_LT(took, 0.3);  // no fade
+  EXPECT_EQ(form.Handle(), ::GetActiveWindow());
+  Pump(1);
+  EXPECT_FALSE(::IsWindow(window));  // no fade
   EXPECT_FALSE(qvr::audio::EqPanelOpen);
 }
 
@@ -340,13 +469,15 @@ TEST_F(Panels, TheFadeClosesAboutSevenTenthsOfASecondAfterThePointerLeaves) {
         return false;
       },
       5.0);
-  EXPECT_LT(started, 1.0);
   EXPECT_FALSE(::IsWindow(window));
   EXPECT_FALSE(qvr::audio::EqPanelOpen);
-  EXPECT_GT(took, 0.45);  // 13 more ticks after the first drop, at 50 ms or later
-  EXPECT_LT(took, 2.5);
+  // 13 more ticks after the first drop, none early; on a loaded machine the timer falls behind,
+  // so only a generous upper bound.
+  EXPECT_GT(took, 0.55) << started;
+  EXPECT_LT(took, 6.0);
   ASSERT_FALSE(seen.empty());
   for (size_t i = 1; i < seen.size(); ++i) EXPECT_LE(seen[i], seen[i - 1]);
+  for (int alpha : seen) EXPECT_EQ(0, (220 - alpha) % 15) << alpha;
   EXPECT_LE(seen.back(), 40);
 }
 
