@@ -9,6 +9,7 @@
 #include "player/app/ConfirmDialog.h"
 #include "player/app/Registry.h"
 #include "player/app/core/CopyData.h"
+#include "player/app/core/PlaybackRules.h"
 #include "player/ui/Canvas.h"
 #include "player/ui/PanelX.h"
 #include "player/ui/Tracker.h"
@@ -36,6 +37,14 @@ std::string TitleOf(const std::string& path) {
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const size_t dot = name.find_last_of('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// Leading and trailing blanks and control characters removed.
+std::string TrimBlanks(const std::string& text) {
+  size_t first = 0, last = text.size();
+  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
+  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
+  return text.substr(first, last - first);
 }
 
 }  // namespace
@@ -140,6 +149,8 @@ void TfrmQVRPlayer::BindComponents() {
   imgbug = Find<ui::TImage>("imgbug");
   timerRefresh = Find<ui::TTimer>("timerRefresh");
   tmHideCursor = Find<ui::TTimer>("tmHideCursor");
+  pmMain = Find<ui::TPopupMenu>("pmMain");
+  pmReport = Find<ui::TPopupMenu>("pmReport");
 
   btnClose->OnClick = [this](ui::TComponent&) { ::PostMessageW(Handle(), WM_CLOSE, 0, 0); };
   btnMin->OnClick = [this](ui::TComponent&) {
@@ -150,34 +161,6 @@ void TfrmQVRPlayer::BindComponents() {
     pScreen->SetFocus();
     FSavedScreenRect = ui::ToRect(pScreen->Bounds());
     SetMaximized(!FMaximized);
-  };
-  btnToggleFS->OnClick = [this](ui::TComponent&) {
-    ToggleFullScreen();
-    pScreen->SetFocus();
-  };
-  btnPlay->OnClick = [this](ui::TComponent&) {
-    if (engine_->GetState() != engine::kStateClosed) TogglePlayPause();
-    else playlist_->List().PlayNext();
-    pScreen->SetFocus();
-  };
-  btnStop->OnClick = [this](ui::TComponent&) {
-    engine_->Stop();
-    btnPlay->LoadSkin("btn_play");
-    trSeek->SetEnabled(false);
-    pScreen->Invalidate();
-    pScreen->SetFocus();
-  };
-  btnRepeat->OnClick = [this](ui::TComponent&) {
-    FRepeat = !FRepeat;
-    btnRepeat->SetDown(FRepeat);
-    pScreen->SetFocus();
-  };
-  btnPlayList->OnClick = [this](ui::TComponent&) {
-    const bool show = !playlist_->Visible();
-    playlist_->SetListVisible(show);
-    if (show) ApplyStayOnTop(playlist_->Handle(), StayOnTopChecked);
-    PlaylistVisibleChanged();
-    pScreen->SetFocus();
   };
   // Pressing either title button clears the other's latch.
   btnNowPl->OnMouseDown = [this](ui::TControl&, ui::TMouseButton b, UINT, ui::TPoint) {
@@ -212,11 +195,11 @@ void TfrmQVRPlayer::BindComponents() {
     if (InLogoArea(p)) {
       POINT at{4, pTop->Height()};
       ::ClientToScreen(Handle(), &at);
-      if (OnMainMenu) OnMainMenu(at);
+      pmMain->Popup(Handle(), at);
     } else if (InReportArea(p)) {
       POINT at{Width() - ScaleX(140), ScaleY(2) + pTop->Height()};
       ::ClientToScreen(Handle(), &at);
-      if (OnReportMenu) OnReportMenu(at);
+      pmReport->Popup(Handle(), at);
     } else {
       return;
     }
@@ -225,6 +208,8 @@ void TfrmQVRPlayer::BindComponents() {
   pTop->OnDblClick = [this](ui::TControl&, ui::TMouseButton, UINT, ui::TPoint) { SetMaximized(!FMaximized); };
 
   tmHideCursor->OnTimer = [this](ui::TComponent&) { HideCursorTick(); };
+  BindCommands();
+  BindMainMenu();
 }
 
 void TfrmQVRPlayer::MeasureCharSize() {
@@ -414,14 +399,9 @@ void TfrmQVRPlayer::OpenMedia(const std::string& path, bool centre) {
       if (engine_->FullScreen) ToggleFullScreen();
       centre = true;
     }
-    const TBounds now = WindowBounds();
-    const int sw = ScreenWidth(), sh = ScreenHeight();
-    if (!centre && sw - 10 >= engine_->VideoWidth + now.Left + 4) {
-      SetBounds({now.Left, now.Top, engine_->VideoWidth + 4, engine_->VideoHeight + 93});
-    } else {
-      const int w = std::min(engine_->VideoWidth + 4, sw - 50), h = std::min(engine_->VideoHeight + 93, sh - 50);
-      SetBounds({(sw - w) / 2, (sh - h) / 2, w, h});
-    }
+    const RECT& m = monitor.rcMonitor;
+    SetBounds(SizeForVideo(WindowBounds(), {m.left, m.top, m.right - m.left, m.bottom - m.top}, engine_->VideoWidth,
+                           engine_->VideoHeight, centre));
     Repaint();
     engine_->UpdateVideoPosition();
   }
@@ -555,11 +535,12 @@ void TfrmQVRPlayer::OnDropFiles(HDROP drop) {
   for (UINT i = 0; i < count; ++i) {
     std::wstring name(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
     name.resize(::DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size())));
+    if (name.size() > 1023) name.resize(1023);
     names.push_back(WideToUtf8(name));
   }
   ::DragFinish(drop);
   for (const std::string& name : names) playlist_->List().AddPath(name);
-  if (!names.empty() && fileSystem_.FileExists(names.front())) OpenMedia(names.front(), false);
+  if (!names.empty()) OpenMedia(TrimBlanks(names.front()), false);
   if (names.size() > 1) ShowPlaylist();
 }
 
@@ -685,6 +666,10 @@ LRESULT TfrmQVRPlayer::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam)
       }
       return result;
     }
+    case WM_MOUSEWHEEL:
+      trVolume->SetValue(WheelVolume(trVolume->Value(), GET_WHEEL_DELTA_WPARAM(wparam)));
+      if (engine_) engine_->SetVolume(trVolume->Value());
+      return 0;
     case WM_SYSCOMMAND:
       // Exactly SC_MONITORPOWER: the display stays on while the player runs.
       if (wparam == 0xF170) return -1;

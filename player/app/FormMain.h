@@ -3,9 +3,10 @@
 // the settings and recent files, the window's shape, resizing and moving without a frame, its
 // own maximise mode and full screen, and the close sequence with the exit question.
 //
-// Seams for work that builds on this window: the pop-up menus (OnMainMenu, OnReportMenu), the
-// deferred start-up tasks (OnFirstRun, OnUpdateCheck), the update result (OnUpdateDone) and
-// the language request from outside (OnLanguageRequest). Everything runs on the UI thread.
+// The playback commands, keys, mouse and the main menu live in FormMainCommands.cpp. Seams for
+// work that builds on this window: the deferred start-up tasks (OnFirstRun, OnUpdateCheck), the
+// update result (OnUpdateDone) and the language request from outside (OnLanguageRequest).
+// Everything runs on the UI thread.
 #pragma once
 
 #include <functional>
@@ -17,6 +18,7 @@
 #include "player/audio/MWAudioFilterFactory.h"
 #include "player/engine/MWMediaPlayer.h"
 #include "player/ui/Form.h"
+#include "player/ui/Menus.h"
 #include "player/ui/uPlaylist.h"
 
 namespace qvr::ui {
@@ -58,6 +60,12 @@ class TfrmQVRPlayer : public ui::TForm {
   void UpdateRegions();
   static void ApplyStayOnTop(HWND window, bool on);
   void PlaylistVisibleChanged();
+  // The multi-select open dialog; every pick goes to the playlist, the first is opened.
+  void OpenFilesDialog();
+  // One tick of the refresh timer: the seek bar, the time text and the end of an item.
+  void RefreshTick();
+  ui::TPopupMenu& MainMenu() { return *pmMain; }
+  ui::TPopupMenu& ReportMenu() { return *pmReport; }
 
   // Secondary windows the main menu opens, each in a file of its own.
   void OpenEqualizer();      // FormMainPanels.cpp
@@ -94,12 +102,12 @@ class TfrmQVRPlayer : public ui::TForm {
   // The program ends with its main window; a window hosted by a test does not.
   bool QuitOnClose = true;
 
-  std::function<void(POINT screen)> OnMainMenu;
-  std::function<void(POINT screen)> OnReportMenu;
   std::function<void()> OnFirstRun;
   std::function<void()> OnUpdateCheck;
   std::function<void(WPARAM, LPARAM)> OnUpdateDone;
   std::function<void()> OnLanguageRequest;
+  // "Convert": hands the engine's file to the suite's converter.
+  std::function<void(const std::string& path)> OnConvert;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -127,6 +135,17 @@ class TfrmQVRPlayer : public ui::TForm {
   bool InLogoArea(ui::TPoint p) const;
   bool InReportArea(ui::TPoint p) const;
   void ShowPlaylist();
+  // FormMainCommands.cpp
+  void BindCommands();
+  void BindMainMenu();
+  void MainMenuPopup();
+  void RebuildRecentMenu();
+  void Zoom(int tag);
+  void SetAspect(int tag);
+  void ShowMuteState();
+  void PaintSeekBar(HDC dc, const ui::TRect& track, const ui::TRect& thumb);
+  void PaintVolumeBar(HDC dc, const ui::TRect& track, const ui::TRect& thumb);
+  void EndOfItem();
 
   TStartup startup_;
   ui::IFileSystem& fileSystem_;
@@ -163,6 +182,10 @@ class TfrmQVRPlayer : public ui::TForm {
   ui::TImage* imgbug = nullptr;
   ui::TTimer* timerRefresh = nullptr;
   ui::TTimer* tmHideCursor = nullptr;
+  ui::TPopupMenu* pmMain = nullptr;
+  ui::TPopupMenu* pmReport = nullptr;
+  // The track bars' bitmaps, loaded once.
+  unique_gdi_of<HBITMAP> seekd_, seekb_, voln_, vold_, volds_;
 };
 
 }  // namespace qvr::app

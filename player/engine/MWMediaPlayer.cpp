@@ -224,6 +224,19 @@ int64_t TMWMediaPlayer::GetCurrentPosition() const {
   return position;
 }
 
+bool TMWMediaPlayer::TakeCompletion() {
+  Microsoft::WRL::ComPtr<IMediaEvent> events;
+  if (!Graph || FAILED(Graph.As(&events))) return false;
+  bool completed = false;
+  long code = 0;
+  LONG_PTR first = 0, second = 0;
+  while (events->GetEvent(&code, &first, &second, 0) == S_OK) {
+    if (code == EC_COMPLETE) completed = true;
+    events->FreeEventParams(code, first, second);
+  }
+  return completed;
+}
+
 int32_t TMWMediaPlayer::GetPositionMs() const { return static_cast<int32_t>(GetCurrentPosition() / 10000); }
 
 void TMWMediaPlayer::StepForward() {

@@ -51,6 +51,9 @@ class TMWMediaPlayer {
   bool SetPosition(int64_t position);
   int64_t GetCurrentPosition() const;
   int32_t GetPositionMs() const;
+  // Drains the graph's event queue; true when it held EC_COMPLETE (all streams rendered to
+  // their end). The engine itself posts nothing: the main window asks on its refresh tick.
+  bool TakeCompletion();
   void StepForward();
   void StepBackward();
 

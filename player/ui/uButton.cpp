@@ -36,6 +36,7 @@ HRESULT TSkinButton::LoadSkin(const char* resourceName, const char* resourceType
     return hr;
   strip_ = std::move(strip);
   stripSize_ = size;
+  skinName_ = resourceName;
   MakeOwnerDrawn();
   Invalidate();
   return S_OK;
@@ -60,6 +61,7 @@ bool TSkinButton::LoadSkinFromFile(const std::string& path) {
   ::ReleaseDC(nullptr, screen);
   if (!strip) return false;
   strip_ = std::move(strip);
+  skinName_.clear();
   stripSize_ = {info.bmWidth, info.bmHeight};
   MakeOwnerDrawn();
   Invalidate();

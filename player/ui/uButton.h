@@ -32,6 +32,8 @@ class TSkinButton : public TControl {
   bool Down() const { return down_; }
   void SetDown(bool down);  // only while Toggle is set
   bool Skinned() const { return static_cast<bool>(strip_); }
+  // The resource the skin was last loaded from ("" for none or a file).
+  const std::string& SkinName() const { return skinName_; }
   // The default-button look the system asked for, stored but never drawn.
   bool DefaultLook() const { return defaultLook_; }
 
@@ -54,6 +56,7 @@ class TSkinButton : public TControl {
   bool toggle_ = false;
   bool down_ = false;
   bool defaultLook_ = false;
+  std::string skinName_;
 };
 
 }  // namespace qvr::ui
