@@ -16,10 +16,10 @@
 #include "common/testing/WinTestSupport.h"
 #include "common/win/text.h"
 #include "player/app/FormMain.h"
+#include "player/app/tests/MainWindowTest.h"
 #include "player/audio/ColorControl.h"
 #include "player/audio/uEq.h"
 #include "player/ui/Tracker.h"
-#include "player/ui/Win32FileSystem.h"
 
 namespace {
 
@@ -57,44 +57,28 @@ class RecordingRender final : public qvr::engine::TVideoRender {
   void SetAspectRatio(uint8_t, float, float) override {}
 };
 
-class Panels : public qvr::testing::ComTest {
+class Panels : public qvr::app::testing::MainWindow {
  protected:
-  void SetUp() override {
-    ComTest::SetUp();
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QVRPlayer");
-    folder_ = fs::path(qvr::testing::ExeDirectory()) / "panels";
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    previous_ = qvr::ui::SetExceptionReporter([this](const std::string& m) { reported_.push_back(m); });
-  }
+  const char* FolderName() const override { return "panels"; }
   void TearDown() override {
     form_.reset();
-    Pump();  // the closed panels free themselves
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QVRPlayer");
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QVRPlayer");
-    fs::remove_all(folder_);
-    qvr::ui::SetExceptionReporter(previous_);
-    EXPECT_TRUE(reported_.empty()) << reported_.front();
+    Pump(3);  // the closed panels free themselves
+    MainWindow::TearDown();
     EXPECT_FALSE(qvr::audio::EqPanelOpen);
     EXPECT_FALSE(qvr::audio::ColorPanelOpen);
   }
-
   TfrmQVRPlayer& Start(const wchar_t* sample) {
-    const std::string path = qvr::WideToUtf8(qvr::testing::SamplePath(sample));
-    form_ = std::make_unique<TfrmQVRPlayer>(
-        TfrmQVRPlayer::TStartup{qvr::WideToUtf8(folder_.wstring()) + "\\", path}, fileSystem_);
-    form_->QuitOnClose = false;
-    EXPECT_EQ(S_OK, form_->Create());
-    Pump();
-    EXPECT_EQ(qvr::engine::kStateRunning, form_->Engine().GetState());
-    return *form_;
+    TfrmQVRPlayer& form = MainWindow::Start(Sample(sample));
+    EXPECT_EQ(qvr::engine::kStateRunning, form.Engine().GetState());
+    return form;
   }
-  static void Pump(int rounds = 3) {
+  static void Pump(int rounds) {
     for (int i = 0; i < rounds; ++i) {
       qvr::ui::PumpPendingMessages();
       ::Sleep(10);
     }
   }
+  using MainWindow::Pump;
   // Pumps until `done` or the time runs out; the seconds it took.
   template <typename F>
   static double PumpUntil(F done, double seconds) {
@@ -119,17 +103,6 @@ class Panels : public qvr::testing::ComTest {
     ::GetLayeredWindowAttributes(window, nullptr, &alpha, &flags);
     return (flags & LWA_ALPHA) ? alpha : 0;
   }
-  static RECT WindowRect(HWND window) {
-    RECT r{};
-    ::GetWindowRect(window, &r);
-    return r;
-  }
-
-  fs::path folder_;
-  qvr::ui::TWin32FileSystem fileSystem_;
-  std::unique_ptr<TfrmQVRPlayer> form_;
-  std::vector<std::string> reported_;
-  qvr::ui::TExceptionReporter previous_;
 };
 
 // Records every OnChange and passes it on to the main window's handler.
