@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "player/app/DefaultPlaylist.h"
 #include "player/app/core/MainWindowRules.h"
 #include "player/audio/MWAudioFilterFactory.h"
 #include "player/engine/MWMediaPlayer.h"
@@ -70,7 +71,7 @@ class TfrmQVRPlayer : public ui::TForm {
   engine::TMWMediaPlayer& Engine() { return *engine_; }
   ui::TfrmQVRPlayList& Playlist() { return *playlist_; }
   const TRecentList& Recent() const { return recent_; }
-  std::string DefaultPlaylistPath() const { return startup_.ProgramFolder + "default.m3u"; }
+  std::string DefaultPlaylistPath() const { return app::DefaultPlaylistPath(startup_.ProgramFolder); }
 
   // Window state, named as the window's design names it.
   bool FRepeat = false;
