@@ -98,9 +98,10 @@ class PlayListWindow : public qvr::testing::ComTest {
   void SetUp() override {
     ComTest::SetUp();
     previous_ = SetExceptionReporter([this](const std::string& message) { reported_.push_back(message); });
-    owner_ = ::CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 100, 100, 400, 300, nullptr,
-                               nullptr, nullptr, nullptr);
+    owner_ = ::CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"owner", WS_POPUP, 100, 100, 400, 300, nullptr, nullptr,
+                               nullptr, nullptr);
     ASSERT_TRUE(owner_);
+    ::SetWindowPos(owner_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
     ASSERT_EQ(S_OK, form_.Create(owner_));
     form_.List().OnPlay = [this](const std::string& path, uint8_t) { played_.push_back(path); };
     // Shown without activation: with no window manager Wine hides managed windows slowly.
@@ -207,7 +208,6 @@ TEST_F(PlayListWindow, HitTestMinimumSizeAndBottomButtons) {
   EXPECT_EQ(HTBOTTOMRIGHT, hit(r.right - r.left - 2, r.bottom - r.top - 2));
   EXPECT_EQ(HTRIGHT, hit(r.right - r.left - 2, 200));
   ::SetWindowPos(form_.Handle(), nullptr, 0, 0, 200, 100, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ::SendMessageW(form_.Handle(), WM_SYSCOMMAND, SC_SIZE, 0);  // no effect without a drag; sizes checked below
   MINMAXINFO info{};
   ::SendMessageW(form_.Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(300, info.ptMinTrackSize.x);
@@ -382,19 +382,30 @@ TEST_F(PlayListWindow, AnUnreadablePlaylistKeepsTheListAndIsReported) {
   reported_.clear();
 }
 
+// Wine's shell keeps recycled files in the user's XDG trash; the test takes its own file out again.
+std::wstring TrashFolder() {
+  wchar_t data[MAX_PATH] = {}, home[MAX_PATH] = {};
+  if (::GetEnvironmentVariableW(L"XDG_DATA_HOME", data, MAX_PATH)) return std::wstring(L"Z:") + data + L"\\Trash\\";
+  // Wine names the Unix home folder in WINEHOMEDIR, as \??\Z:\root.
+  if (!::GetEnvironmentVariableW(L"WINEHOMEDIR", home, MAX_PATH)) return {};
+  std::wstring folder = home;
+  if (folder.rfind(L"\\??\\", 0) == 0) folder.erase(0, 4);
+  return folder + L"\\.local\\share\\Trash\\";
+}
+
 TEST_F(PlayListWindow, DeleteFilesMovesThemToTheRecycleBin) {
-  AddRows(3);
-  SHQUERYRBINFO before{sizeof before};
-  const HRESULT queried = ::SHQueryRecycleBinW(nullptr, &before);
-  const std::string victim = form_.List().Item(1).FileName;
-  RightClick(1, "Delete files");
+  AddRows(2);
+  const std::wstring name = L"qvr-recycled-" + std::to_wstring(::GetCurrentProcessId()) + L".mp3";
+  const std::string victim = MakeFile(name);
+  form_.List().AddFile(victim);
+  RightClick(2, "Delete files");
   EXPECT_EQ(2, form_.List().RowCount());
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(qvr::Utf8ToWide(victim).c_str()));
-  if (SUCCEEDED(queried)) {
-    SHQUERYRBINFO after{sizeof after};
-    ASSERT_EQ(S_OK, ::SHQueryRecycleBinW(nullptr, &after));
-    EXPECT_GT(after.i64NumItems, before.i64NumItems);
-  }
+  const std::wstring trash = TrashFolder();
+  ASSERT_FALSE(trash.empty());
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((trash + L"files\\" + name).c_str())) << qvr::WideToUtf8(trash);
+  ::DeleteFileW((trash + L"files\\" + name).c_str());
+  ::DeleteFileW((trash + L"info\\" + name + L".trashinfo").c_str());
 }
 
 TEST_F(PlayListWindow, SnapsDocksAndRedocksBesideTheOwner) {
