@@ -77,14 +77,16 @@ TEST(PlayListWindowRules, SnappingRulesAtTenAndElevenPixels) {
 }
 
 TEST(PlayListWindowRules, SnapsApplyInOrderOnEachOthersResult) {
-  // A main window only 15 pixels wide: the left-edge snap moves x to 100, from where the
-  // right-edge snap (5 away) takes it to 115 and docks.
-  const TRect thin{100, 200, 115, 205};
+  // A main window 8 pixels wide and 5 high: the left-edge snap moves x to 100, from where the
+  // right-edge snap (8 away) takes it on to 108 and docks; y goes to the top, then the bottom.
+  const TRect thin{100, 200, 108, 205};
   bool docked = false;
-  EXPECT_EQ((TPoint{115, 200}), SnapPlayList({92, 195}, thin, false, docked));
+  EXPECT_EQ((TPoint{108, 205}), SnapPlayList({92, 195}, thin, false, docked));
   EXPECT_TRUE(docked);
-  // y: the top snap gives 200, then the bottom snap (5 away) gives 205.
-  EXPECT_EQ(205, SnapPlayList({0, 192}, thin, false, docked).Y);
+  // Each test sees the value the one before left: 119 is 11 from the right edge, so nothing.
+  docked = false;
+  EXPECT_EQ((TPoint{119, 216}), SnapPlayList({119, 216}, thin, false, docked));
+  EXPECT_FALSE(docked);
 }
 
 TEST(PlayListWindowRules, DragThresholdsAndSteps) {
