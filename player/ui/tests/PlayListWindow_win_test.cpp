@@ -328,6 +328,7 @@ TEST_F(PlayListWindow, DraggingARowMovesIt) {
   EXPECT_EQ(3, form_.List().CurrentIndex());
   EXPECT_EQ(-1, form_.DropTarget);
   EXPECT_EQ((TPoint{-1, -1}), form_.PressPos);
+  EXPECT_EQ(nullptr, ::GetCapture());
 }
 
 TEST_F(PlayListWindow, ShellDropsScanFoldersAndMaskFiles) {
