@@ -128,6 +128,12 @@ void TPlayListBox::InvalidateRow(int index) const {
 }
 
 void TPlayListBox::SyncFromList() {
+  // A folder scan adds rows one by one: mirroring each would cost the square of the rows.
+  if (locks_ > 0) {
+    syncPending_ = true;
+    return;
+  }
+  syncPending_ = false;
   const TPlayList& list = form_.List();
   syncing_ = true;
   // The rows carry no data of their own: each is drawn from the list by index.
@@ -149,6 +155,10 @@ void TPlayListBox::SyncFromList() {
 }
 
 void TPlayListBox::SyncRowFromList(int index) {
+  if (locks_ > 0) {
+    syncPending_ = true;
+    return;
+  }
   if (index < 0 || index >= RowCount() || index >= form_.List().RowCount()) return;
   syncing_ = true;
   ::SendMessageW(Handle(), LB_SETSEL, form_.List().IsSelected(index), index);
@@ -371,10 +381,12 @@ void TStringsControl::SetItemText(int index, const std::string& text) {
 // --- TfrmQVRPlayList -------------------------------------------------------------------------
 
 TfrmQVRPlayList::TRedrawLock::TRedrawLock(TPlayListBox& box) : Box(box) {
-  ::SendMessageW(Box.Handle(), WM_SETREDRAW, FALSE, 0);
+  if (Box.locks_++ == 0) ::SendMessageW(Box.Handle(), WM_SETREDRAW, FALSE, 0);
 }
 
 TfrmQVRPlayList::TRedrawLock::~TRedrawLock() {
+  if (--Box.locks_ > 0) return;
+  if (Box.syncPending_) Box.SyncFromList();
   ::SendMessageW(Box.Handle(), WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(Box.Handle(), nullptr, TRUE);
 }
@@ -580,6 +592,7 @@ void TfrmQVRPlayList::AddFilesDialog() {
   dialog.lpstrTitle = L"Open Media Files";
   dialog.Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
   if (!::GetOpenFileNameW(&dialog)) return;
+  TRedrawLock lock(*lbInput);
   // One name: the full path. Several: the folder, then each name, NUL-separated.
   const std::wstring first(names.data());
   const wchar_t* next = names.data() + first.size() + 1;

@@ -59,6 +59,8 @@ class TPlayListBox : public TControl {
   unique_gdi brush_;
   bool dragging_ = false;
   bool syncing_ = false;
+  int locks_ = 0;              // TRedrawLocks alive: list changes are mirrored once at the end
+  bool syncPending_ = false;
 };
 
 // SOURCESTRING: a hidden list of texts, which the language files translate by index.
