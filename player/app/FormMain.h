@@ -136,6 +136,7 @@ class TfrmQVRPlayer : public ui::TForm {
   std::unique_ptr<ui::TfrmQVRPlayList> playlist_;
   TRecentList recent_;
   bool created_ = false;
+  bool defaultPlaylistUnread_ = false;  // default.m3u existed but could not be read at start
 
   ui::TSkinPanel* pTop = nullptr;
   ui::TSkinPanel* pScreen = nullptr;
