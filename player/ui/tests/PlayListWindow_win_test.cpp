@@ -374,6 +374,25 @@ TEST_F(PlayListWindow, LoadAndSaveThroughTheDialogs) {
   EXPECT_TRUE(reported_.empty());
 }
 
+TEST_F(PlayListWindow, ADoubleClickBelowTheRowsAddsTheFilesChosenInTheDialog) {
+  const std::string a = MakeFile(L"a.avi"), b = MakeFile(L"b.txt");
+  wchar_t previous[MAX_PATH];
+  ::GetCurrentDirectoryW(MAX_PATH, previous);
+  ::SetCurrentDirectoryW(folder_.c_str());  // the dialog opens on the current directory
+  TUserThread user;
+  user.AnswerFileDialog(L"Open Media Files", L"\"a.avi\" \"b.txt\"");
+  HWND box = form_.ListBox().Handle();
+  ::SendMessageW(box, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 200));
+  ::SendMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(20, 200));
+  user.Join();
+  ::SetCurrentDirectoryW(previous);
+  EXPECT_TRUE(user.Found);
+  // Several names: the folder and each name; "All Files" may add any file, no mask test.
+  ASSERT_EQ(2, form_.List().RowCount());
+  EXPECT_EQ(a, form_.List().Item(0).FileName);
+  EXPECT_EQ(b, form_.List().Item(1).FileName);
+}
+
 TEST_F(PlayListWindow, AnUnreadablePlaylistKeepsTheListAndIsReported) {
   AddRows(3);
   form_.LoadPlaylistFrom(qvr::WideToUtf8(folder_ + L"missing.m3u"));
