@@ -93,7 +93,8 @@ HRESULT TfrmQVRPlayer::Create() {
     const TBounds b = WindowBounds();
     ::SetWindowPos(playlist_->Handle(), nullptr, b.Left + b.Width, b.Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   };
-  if (fileSystem_.FileExists(DefaultPlaylistPath())) playlist_->List().LoadPlaylist(DefaultPlaylistPath());
+  if (const std::string saved = DefaultPlaylistPath(); fileSystem_.FileExists(saved))
+    defaultPlaylistUnread_ = static_cast<bool>(playlist_->List().LoadPlaylist(saved));
   // 12. Skins come with the layout; the states that depend on settings are set here.
   btnRepeat->SetDown(FRepeat);
   // 13-14.
@@ -593,7 +594,7 @@ bool TfrmQVRPlayer::CloseQuery() {
   engine_.reset();
   // 8.
   if (playlist_->List().RowCount() > 0) playlist_->List().SavePlaylist(DefaultPlaylistPath());
-  else fileSystem_.RemoveFile(DefaultPlaylistPath());
+  else if (!defaultPlaylistUnread_) fileSystem_.RemoveFile(DefaultPlaylistPath());  // an unread list is not an empty one
   // 9.
   playlist_.reset();
   // 10.

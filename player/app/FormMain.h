@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "player/app/DefaultPlaylist.h"
 #include "player/app/core/MainWindowRules.h"
 #include "player/audio/MWAudioFilterFactory.h"
 #include "player/engine/MWMediaPlayer.h"
@@ -78,7 +79,7 @@ class TfrmQVRPlayer : public ui::TForm {
   engine::TMWMediaPlayer& Engine() { return *engine_; }
   ui::TfrmQVRPlayList& Playlist() { return *playlist_; }
   const TRecentList& Recent() const { return recent_; }
-  std::string DefaultPlaylistPath() const { return startup_.ProgramFolder + "default.m3u"; }
+  std::string DefaultPlaylistPath() const { return app::DefaultPlaylistPath(startup_.ProgramFolder); }
 
   // Window state, named as the window's design names it.
   bool FRepeat = false;
@@ -154,6 +155,7 @@ class TfrmQVRPlayer : public ui::TForm {
   std::unique_ptr<ui::TfrmQVRPlayList> playlist_;
   TRecentList recent_;
   bool created_ = false;
+  bool defaultPlaylistUnread_ = false;  // default.m3u existed but could not be read at start
 
   ui::TSkinPanel* pTop = nullptr;
   ui::TSkinPanel* pScreen = nullptr;

@@ -1,5 +1,7 @@
 #include "player/ui/Win32FileSystem.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 
 #include "common/win/unique_resource.h"
@@ -42,6 +44,20 @@ std::vector<TFolderEntry> TWin32FileSystem::ListFolder(const std::string& folder
 
 std::error_code TWin32FileSystem::RemoveFile(const std::string& path) {
   return ::DeleteFileW(Utf8ToWide(path).c_str()) ? std::error_code() : Win32Error(::GetLastError());
+}
+
+std::error_code TWin32FileSystem::RecycleFile(const std::string& path) {
+  std::wstring from = Utf8ToWide(path);
+  from.push_back(L'\0');  // the list of names ends with a second NUL
+  SHFILEOPSTRUCTW operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  const int result = ::SHFileOperationW(&operation);
+  // SHFileOperation answers with its own codes as well as Win32 ones; any non-zero one fails.
+  if (result != 0) return Win32Error(static_cast<DWORD>(result));
+  if (operation.fAnyOperationsAborted) return Win32Error(ERROR_CANCELLED);
+  return {};
 }
 
 std::error_code TWin32FileSystem::ReadWholeFile(const std::string& path, std::string& contents) {

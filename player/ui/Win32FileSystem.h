@@ -18,6 +18,8 @@ class TWin32FileSystem : public IFileSystem {
   bool DirectoryExists(const std::string& path) override;
   std::vector<TFolderEntry> ListFolder(const std::string& folder) override;
   std::error_code RemoveFile(const std::string& path) override;
+  // SHFileOperationW FO_DELETE with FOF_ALLOWUNDO, silently: no confirmation, progress or error UI.
+  std::error_code RecycleFile(const std::string& path) override;
   std::error_code ReadWholeFile(const std::string& path, std::string& contents) override;
   // Temporary file "<path>.qvr-save.tmp", FlushFileBuffers, then MoveFileExW with
   // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH.

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -303,6 +304,20 @@ TEST_F(MainWindow, IncomingPathsReachThePlaylistWithoutPlaying) {
   next.Playlist().List().RemoveItems(true, false);
   ASSERT_TRUE(Close());
   EXPECT_FALSE(fs::exists(folder_ / "default.m3u"));
+}
+
+TEST_F(MainWindow, ADefaultPlaylistThatCannotBeReadSurvivesTheClose) {
+  const fs::path saved = folder_ / "default.m3u";
+  { std::ofstream(saved) << "C:\\elsewhere\\kept.mp3\r\n"; }
+  {
+    // Held open without sharing: the start cannot read it.
+    qvr::unique_file locked(::CreateFileW(saved.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(locked);
+    EXPECT_EQ(0, Start().Playlist().List().RowCount());
+  }
+  RegWriteInt(kPlayerKey, "ForceExit", 1);
+  ASSERT_TRUE(Close());
+  EXPECT_TRUE(fs::exists(saved));
 }
 
 TEST_F(MainWindow, AFileOnTheCommandLineOpensCentredAndPlays) {

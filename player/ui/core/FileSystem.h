@@ -32,6 +32,9 @@ class IFileSystem {
   virtual std::vector<TFolderEntry> ListFolder(const std::string& folder) = 0;
 
   virtual std::error_code RemoveFile(const std::string& path) = 0;
+  // Moves a file where the user can still get it back (the recycle bin), silently. Without a
+  // recycle bin it is removed.
+  virtual std::error_code RecycleFile(const std::string& path) { return RemoveFile(path); }
 
   virtual std::error_code ReadWholeFile(const std::string& path, std::string& contents) = 0;
 

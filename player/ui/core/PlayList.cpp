@@ -253,7 +253,7 @@ int TPlayList::RemoveRowsIf(Predicate remove) {
 void TPlayList::RemoveItems(bool all, bool deleteFiles) {
   const int firstRemoved = RemoveRowsIf([&](const TRow& row) {
     if (!all && !row.Selected) return false;
-    if (deleteFiles) FFileSystem.RemoveFile(row.Item.FileName);  // a failure still removes the row
+    if (deleteFiles) FFileSystem.RecycleFile(row.Item.FileName);  // a failure still removes the row
     return true;
   });
   if (!all && !FRows.empty() && firstRemoved >= 0) {
@@ -332,9 +332,11 @@ void TPlayList::SetNowPlaying(const std::string& path, int32_t seconds) {
 }
 
 std::error_code TPlayList::LoadPlaylist(const std::string& path) {
-  RemoveItems(true, false);
+  // Read before clearing: a file that cannot be read must not cost the user the list (the main
+  // window would save the empty list over default.m3u at exit).
   std::string bytes;
   if (const std::error_code error = FFileSystem.ReadWholeFile(path, bytes)) return error;
+  RemoveItems(true, false);
   const std::string text = DecodePlaylistFile(bytes, FFileSystem.SystemCodePage());
   for (std::string_view view : SplitPlaylistText(text)) {
     std::string line(view);

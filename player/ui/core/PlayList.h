@@ -109,8 +109,8 @@ class TPlayList {
   void AddPath(const std::string& path);
   // Depth first in the file system's order; media files only, hidden ones too; no sorting.
   void ScanFolder(const std::string& folder);
-  // All rows or the selected ones, deleting their files first when asked (a failed deletion
-  // still removes the row). Afterwards the row at the first removed index (or the new last row)
+  // All rows or the selected ones, moving their files to the recycle bin first when asked (a
+  // failure still removes the row). Afterwards the row at the first removed index (or the new last row)
   // is selected. No confirmation.
   void RemoveItems(bool all, bool deleteFiles);
   // Rows whose file no longer exists.
@@ -126,8 +126,8 @@ class TPlayList {
   // The main window opened `path` (appended if absent) lasting `seconds`.
   void SetNowPlaying(const std::string& path, int32_t seconds);
 
-  // Clears the list, then adds every line naming an existing media file. A read error is
-  // returned with the list already cleared.
+  // Reads the file, then replaces the list with every line naming an existing media file. A
+  // read error is returned with the list untouched.
   std::error_code LoadPlaylist(const std::string& path);
   // Writes every row's FileName, CR LF after each, to PlaylistFileName(path) as
   // EncodePlaylistFile does, replacing that file atomically: on failure the previous file is left

@@ -304,7 +304,7 @@ TEST_F(PlayListTest, LoadKeepsExistingMediaLinesInOrderWithoutDuplicates) {
   EXPECT_EQ((std::vector<std::string>{"C:\\m\\two.mp3", "C:\\m\\one.mp3", "rel.mp3"}), Paths(list));
 
   EXPECT_EQ(std::errc::no_such_file_or_directory, list.LoadPlaylist("C:\\none.m3u"));
-  EXPECT_EQ(0, list.RowCount());  // cleared before the read failed
+  EXPECT_EQ((std::vector<std::string>{"C:\\m\\two.mp3", "C:\\m\\one.mp3", "rel.mp3"}), Paths(list));  // kept
 }
 
 TEST_F(PlayListTest, SaveWritesCrLfLinesUnderAnM3uNameAndReportsFailure) {
