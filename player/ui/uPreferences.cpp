@@ -130,7 +130,9 @@ int TfrmPreferences::ShowModal() {
     ::DispatchMessageW(&message);
   }
   if (ownerEnabled) ::EnableWindow(owner_, TRUE);
-  ::ShowWindow(Handle(), SW_HIDE);
+  // Gone once answered; the choice stays readable in Tree(). (Under Wine on a display without
+  // a window manager this takes two seconds: the driver waits for a withdrawal no one makes.)
+  DestroyHandle();
   if (owner_) ::SetForegroundWindow(owner_);
   return result_;
 }

@@ -5,6 +5,9 @@
 // Created, shown modally, read and freed on the user-interface thread.
 #pragma once
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <string>
 
 #include "player/ui/Form.h"
@@ -28,7 +31,8 @@ class TfrmPreferences : public TForm {
   // FormCreate: the language, the button skins and the tree. The window is centred over
   // `owner` (the screen without one) and stays hidden until ShowModal.
   HRESULT Create(HWND owner);
-  // Disables the owner and runs until OK (IDOK) or Cancel, Esc or WM_CLOSE (IDCANCEL).
+  // Disables the owner and runs until OK (IDOK) or Cancel, Esc or WM_CLOSE (IDCANCEL); the
+  // window is destroyed then, the tree model stays.
   int ShowModal();
 
   const TFileTypeTree& Tree() const { return tree_; }
