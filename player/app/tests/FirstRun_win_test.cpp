@@ -45,7 +45,9 @@ TEST_F(FirstRun, TheDialogFollowsAfterTwoSecondsWithRunWrittenBeforeIt) {
   HWND owner = nullptr;
   std::thread answer([&] {
     HWND dialog = nullptr;
-    for (int i = 0; i < 400 && !dialog; ++i, ::Sleep(10)) dialog = ::FindWindowW(qvr::ui::TfrmPreferences::kClassName, nullptr);
+    // Shown, not only created: FindWindow also finds the hidden window while it is built.
+    for (int i = 0; i < 600 && !(dialog && ::IsWindowVisible(dialog)); ++i, ::Sleep(10))
+      dialog = ::FindWindowW(qvr::ui::TfrmPreferences::kClassName, nullptr);
     if (dialog) {
       shownAfter = ::GetTickCount() - started;
       runWhenShown = RegReadInt(kPlayerKey, "Run");
@@ -55,7 +57,7 @@ TEST_F(FirstRun, TheDialogFollowsAfterTwoSecondsWithRunWrittenBeforeIt) {
     }
     done = true;
   });
-  for (int i = 0; i < 1000 && !done; ++i) {
+  for (int i = 0; i < 1200 && !done; ++i) {
     qvr::ui::PumpPendingMessages();
     ::Sleep(10);
   }
