@@ -22,20 +22,26 @@ fail() { echo "associations-e2e: $*" >&2; exit 1; }
 shot() { import -window root "$out/$1.png"; }
 
 # What the run changes, as it was.
-had_avi=0
-"$WINELOADER" reg export 'HKCR\.avi' "$out/avi-before.reg" /y </dev/null >/dev/null 2>&1 && had_avi=1
+saved=()
+for key in 'HKCR\.avi' 'HKCU\Software\Classes\.avi' 'HKCU\Software\RegisteredApplications' \
+  'HKCU\Software\Clients\Media' 'HKCU\Software\Clients'; do
+  file="$out/before-${#saved[@]}.reg"
+  "$WINELOADER" reg export "$key" "$file" /y </dev/null >/dev/null 2>&1 || file=
+  saved+=("$key|$file")
+done
 reg delete 'HKCU\Software\QVRPlayer' /f >/dev/null || true
 
 players=()
 restore() {
   for p in "${players[@]}"; do kill "$p" 2>/dev/null || true; done
   reg delete 'HKCR\QVRPlayer.avi' /f >/dev/null || true
-  reg delete 'HKCR\.avi' /f >/dev/null || true
-  [ $had_avi = 1 ] && "$WINELOADER" reg import "$out/avi-before.reg" </dev/null >/dev/null 2>&1
-  reg delete 'HKCU\Software\Classes\.avi\OpenWithProgIds' /v QVRPlayer.avi /f >/dev/null || true
-  reg delete 'HKCU\Software\Clients\Media\QVRPlayer' /f >/dev/null || true
-  reg delete 'HKCU\Software\RegisteredApplications' /v 'QVR Player' /f >/dev/null || true
   reg delete 'HKCU\Software\QVRPlayer' /f >/dev/null || true
+  # The keys as exported before, or gone when they did not exist.
+  local entry
+  for entry in "${saved[@]}"; do
+    reg delete "${entry%%|*}" /f >/dev/null || true
+    [ -z "${entry#*|}" ] || "$WINELOADER" reg import "${entry#*|}" </dev/null >/dev/null 2>&1 || true
+  done
 }
 trap restore EXIT
 find_window() {

@@ -45,10 +45,14 @@ class TAssociationRegistryGuard {
       s.Existed = RegKeyExists(s.Root, s.Key);
       s.Default = RegValue(s.Root, s.Key);
     }
+    // Parents the registration may create, deepest first.
+    for (const char* key : {kRegisteredApplicationsKey, "Software\\Clients\\Media", "Software\\Clients"})
+      if (!RegKeyExists(HKEY_CURRENT_USER, key)) created_.push_back(key);
     ClearOwnKeys();
   }
   ~TAssociationRegistryGuard() {
     ClearOwnKeys();
+    for (const std::string& key : created_) DeleteTree(HKEY_CURRENT_USER, key);
     for (const Saved& s : saved_) {
       const std::wstring key = Utf8ToWide(s.Key);
       if (!s.Existed) {
@@ -103,6 +107,7 @@ class TAssociationRegistryGuard {
   }
 
   std::vector<Saved> saved_;
+  std::vector<std::string> created_;
 };
 
 }  // namespace qvr::ui::testing

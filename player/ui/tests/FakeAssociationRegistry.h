@@ -1,6 +1,5 @@
 // An in-memory registry for the association code: keys and value names without regard to
-// letter case, as the real one; it can refuse writes under HKEY_CLASSES_ROOT as Windows does
-// for a normal user, and counts the writes.
+// letter case, as the real one; it counts the changes.
 #pragma once
 
 #include <map>
@@ -14,7 +13,6 @@ namespace qvr::ui::testing {
 
 class TFakeAssociationRegistry : public IAssociationRegistry {
  public:
-  bool RefuseClassesRootWrites = false;
   int Writes = 0;  // every successful change: writes and deletions
 
   bool ReadString(TRegistryRoot root, const std::string& key, const std::string& name, std::string& value) override {
@@ -27,7 +25,6 @@ class TFakeAssociationRegistry : public IAssociationRegistry {
     return true;
   }
   bool WriteString(TRegistryRoot root, const std::string& key, const std::string& name, const std::string& value) override {
-    if (root == TRegistryRoot::ClassesRoot && RefuseClassesRootWrites) return false;
     // Creating a key creates its parents.
     for (size_t slash = key.find('\\'); slash != std::string::npos; slash = key.find('\\', slash + 1))
       keys_[Id(root, key.substr(0, slash))];

@@ -1,5 +1,6 @@
 // The association rules without Windows: the catalogue and tree states, and the registry a
-// choice leaves behind, on an in-memory registry (which can refuse the machine-wide classes).
+// choice leaves behind on an in-memory registry. The full layout, the per-user fallback and the
+// Default Apps registration are checked on the real registry (Associations_win_test.cpp).
 #include "player/ui/core/FileAssociations.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@ namespace {
 using testing::TFakeAssociationRegistry;
 constexpr auto kClasses = TRegistryRoot::ClassesRoot;
 constexpr auto kUser = TRegistryRoot::CurrentUser;
-const std::string kExe = "C:\\Program Files\\QVR\\QVRPlayer.exe";
+const std::string kExe = "C:\\QVR\\QVRPlayer.exe";
 
 TFileTypeTree TreeFrom(TFakeAssociationRegistry& registry) {
   TFileTypeTree tree;
@@ -86,41 +87,6 @@ TEST(FileTypeTree, AFailingReadKeepsWhatWasBuilt) {
   EXPECT_EQ(csPartlyChecked, tree.State(0, TFileTypeTree::kGroupNode));
 }
 
-TEST(ApplyAssociations, RoundTripsTheLayoutAndRestoresThePreviousHandler) {
-  TFakeAssociationRegistry registry;
-  registry.WriteString(kClasses, ".avi", "", "AVIFile");
-  TFileTypeTree tree = TreeFrom(registry);
-  tree.Toggle(1, ChildIndex(tree, 1, "AVI"));
-  const auto plan = PlanAssociationChanges(tree);
-  ASSERT_EQ(1u, plan.size());
-  const TApplyResult done = ApplyAssociationChanges(registry, plan, kExe);
-  EXPECT_TRUE(done.Changed);
-  EXPECT_FALSE(done.Failed);
-  EXPECT_EQ("QVRPlayer.avi", registry.Get(kClasses, ".avi"));
-  EXPECT_EQ("\"" + kExe + "\",2", registry.Get(kClasses, "QVRPlayer.avi\\DefaultIcon"));
-  EXPECT_EQ("\"" + kExe + "\" \"%1\"", registry.Get(kClasses, "QVRPlayer.avi\\shell\\open\\command"));
-  EXPECT_EQ("\"" + kExe + "\" \"%L\"", registry.Get(kClasses, "QVRPlayer.avi\\shell\\Play\\command"));
-  EXPECT_EQ("", registry.Get(kUser, "Software\\Classes\\.avi\\OpenWithProgIds", "QVRPlayer.avi"));
-  EXPECT_EQ("AVIFile", registry.Get(kUser, kAssociatedKey, "AVI"));
-  // Registered for Default Apps with the one associated extension.
-  EXPECT_EQ("QVR Player", registry.Get(kUser, kCapabilitiesKey, "ApplicationName"));
-  EXPECT_NE("<missing>", registry.Get(kUser, kCapabilitiesKey, "ApplicationDescription"));
-  EXPECT_EQ("QVRPlayer.avi", registry.Get(kUser, std::string(kCapabilitiesKey) + "\\FileAssociations", ".avi"));
-  EXPECT_EQ(kCapabilitiesKey, registry.Get(kUser, kRegisteredApplicationsKey, "QVR Player"));
-
-  TFileTypeTree again = TreeFrom(registry);
-  EXPECT_EQ(csChecked, again.State(1, ChildIndex(again, 1, "AVI")));
-  again.Toggle(1, ChildIndex(again, 1, "AVI"));
-  EXPECT_TRUE(ApplyAssociationChanges(registry, PlanAssociationChanges(again), kExe).Changed);
-  EXPECT_EQ("AVIFile", registry.Get(kClasses, ".avi"));
-  EXPECT_FALSE(registry.KeyExists(kClasses, "QVRPlayer.avi"));
-  EXPECT_FALSE(registry.ValueExists(kUser, "Software\\Classes\\.avi\\OpenWithProgIds", "QVRPlayer.avi"));
-  EXPECT_FALSE(registry.ValueExists(kUser, kAssociatedKey, "AVI"));
-  // The last un-association removes the registration.
-  EXPECT_FALSE(registry.KeyExists(kUser, kClientKey));
-  EXPECT_FALSE(registry.ValueExists(kUser, kRegisteredApplicationsKey, "QVR Player"));
-}
-
 TEST(ApplyAssociations, AnExtKeyWithoutDefaultEndsWithAnEmptyStringAndNoBackup) {
   TFakeAssociationRegistry registry;
   registry.WriteString(kClasses, ".mkv\\OpenWithList", "x", "y");  // the key exists, its default does not
@@ -141,29 +107,6 @@ TEST(ApplyAssociations, NoChangeWritesNothing) {
   EXPECT_EQ(before, registry.Writes);
 }
 
-TEST(ApplyAssociations, RefusedMachineClassesGoPerUserAndComeBackFromThere) {
-  TFakeAssociationRegistry registry;
-  registry.WriteString(kClasses, ".avi", "", "AVIFile");
-  registry.RefuseClassesRootWrites = true;
-  const TApplyResult done = ApplyAssociationChanges(registry, {{"AVI", true}, {"MP3", true}}, kExe);
-  EXPECT_TRUE(done.Changed);
-  EXPECT_FALSE(done.Failed);
-  EXPECT_EQ("AVIFile", registry.Get(kClasses, ".avi"));  // untouched
-  const std::string classes = "Software\\Classes\\";
-  EXPECT_EQ("QVRPlayer.avi", registry.Get(kUser, classes + ".avi"));
-  EXPECT_EQ("\"" + kExe + "\",2", registry.Get(kUser, classes + "QVRPlayer.avi\\DefaultIcon"));
-  EXPECT_EQ("\"" + kExe + "\" \"%1\"", registry.Get(kUser, classes + "QVRPlayer.avi\\shell\\open\\command"));
-  EXPECT_EQ("\"" + kExe + "\" \"%L\"", registry.Get(kUser, classes + "QVRPlayer.avi\\shell\\Play\\command"));
-  EXPECT_EQ("AVIFile", registry.Get(kUser, kAssociatedKey, "AVI"));
-  EXPECT_EQ("", registry.Get(kUser, kAssociatedKey, "MP3"));
-
-  EXPECT_TRUE(ApplyAssociationChanges(registry, {{"AVI", false}}, kExe).Changed);
-  EXPECT_EQ("AVIFile", registry.Get(kUser, classes + ".avi"));
-  EXPECT_FALSE(registry.KeyExists(kUser, classes + "QVRPlayer.avi"));
-  EXPECT_EQ("QVRPlayer.mp3", registry.Get(kUser, std::string(kCapabilitiesKey) + "\\FileAssociations", ".mp3"));
-  EXPECT_EQ("<missing>", registry.Get(kUser, std::string(kCapabilitiesKey) + "\\FileAssociations", ".avi"));
-}
-
 // A registry whose per-user writes fail below one key: the failure is reported and ends the rest.
 class TRefusingUserKey : public TFakeAssociationRegistry {
  public:
@@ -180,13 +123,6 @@ TEST(ApplyAssociations, AFailedPerUserWriteIsReportedAndStopsTheRest) {
   EXPECT_EQ("Failed to set data for 'MP3'", done.Error);
   EXPECT_EQ("QVRPlayer.avi", registry.Get(kClasses, ".avi"));
   EXPECT_EQ("<missing>", registry.Get(kClasses, ".wav"));
-}
-
-TEST(ApplyAssociations, AUserChoiceOfAnotherProgramIsFound) {
-  TFakeAssociationRegistry registry;
-  registry.WriteString(kUser, UserChoiceKeyOf("AVI"), "ProgId", "WMP11.AssocFile.AVI");
-  registry.WriteString(kUser, UserChoiceKeyOf("MKV"), "ProgId", "qvrplayer.MKV");
-  EXPECT_EQ(std::vector<std::string>{"AVI"}, ExtensionsChosenElsewhere(registry, {"AVI", "MKV", "WAV"}));
 }
 
 }  // namespace
