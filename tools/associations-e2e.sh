@@ -24,7 +24,7 @@ shot() { import -window root "$out/$1.png"; }
 # What the run changes, as it was.
 saved=()
 for key in 'HKCR\.avi' 'HKCU\Software\Classes\.avi' 'HKCU\Software\RegisteredApplications' \
-  'HKCU\Software\Clients\Media' 'HKCU\Software\Clients'; do
+  'HKCU\Software\Clients\Media' 'HKCU\Software\Clients' 'HKCU\Software\Classes'; do
   file="$out/before-${#saved[@]}.reg"
   "$WINELOADER" reg export "$key" "$file" /y </dev/null >/dev/null 2>&1 || file=
   saved+=("$key|$file")

@@ -46,7 +46,7 @@ class TAssociationRegistryGuard {
       s.Default = RegValue(s.Root, s.Key);
     }
     // Parents the registration may create, deepest first.
-    for (const char* key : {kRegisteredApplicationsKey, "Software\\Clients\\Media", "Software\\Clients"})
+    for (const char* key : {kRegisteredApplicationsKey, "Software\\Clients\\Media", "Software\\Clients", "Software\\Classes"})
       if (!RegKeyExists(HKEY_CURRENT_USER, key)) created_.push_back(key);
     ClearOwnKeys();
   }
