@@ -21,6 +21,11 @@ exe=$out/app/QVRPlayer.exe
 fail() { echo "player-e2e: $*" >&2; exit 1; }
 shot() { import -window root "$out/$1.png"; }
 "$WINELOADER" reg delete 'HKCU\Software\QVRPlayer' /f >/dev/null 2>&1 || true
+# Past the first run (its file-association dialog is the subject of associations-e2e.sh), with
+# "Save position on exit" on as a first run has it: a stored position, which the start on a
+# file does not apply.
+"$WINELOADER" reg add 'HKCU\Software\QVRPlayer' /v Run /t REG_DWORD /d 1 /f >/dev/null 2>&1
+"$WINELOADER" reg add 'HKCU\Software\QVRPlayer' /v Position /t REG_SZ /d 0,0,500,400 /f >/dev/null 2>&1
 
 players=()
 cleanup() { for p in "${players[@]}"; do kill "$p" 2>/dev/null || true; done; }

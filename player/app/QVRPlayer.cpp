@@ -8,6 +8,7 @@
 
 #include "common/win/text.h"
 #include "player/app/FormMain.h"
+#include "player/app/FormMainAssociations.h"
 #include "player/app/SingleInstance.h"
 #include "player/app/Startup.h"
 #include "player/ui/Win32FileSystem.h"
@@ -59,6 +60,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   qvr::ui::TWin32FileSystem fileSystem;
   qvr::app::TfrmQVRPlayer form({folder, argument}, fileSystem);
+  qvr::app::BindFirstRunAssociations(form);
   if (FAILED(form.Create())) return 1;
   return qvr::ui::RunMessageLoop();
 }
