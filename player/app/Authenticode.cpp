@@ -87,6 +87,8 @@ HRESULT VerifyInstaller(const std::wstring& path, const TSignerPin& pin) {
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   const LONG trust = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
   TrustState state(data);
+  // Wine answers some failures (a missing file) with a plain Win32 error code.
+  if (trust > 0) return HRESULT_FROM_WIN32(static_cast<DWORD>(trust));
   if (trust != ERROR_SUCCESS) return static_cast<HRESULT>(trust);
 
   // Wine 8's WinVerifyTrust passes an untrusted root, an incomplete chain, an expired leaf and a

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
+
+#include <memory>
 
 #include "common/win/text.h"
 #include "player/app/Registry.h"
@@ -21,8 +24,12 @@ bool Exists(const std::string& path) {
 bool ShellExecuteItem(const wchar_t* verb, const std::string& file, const std::string& parameters) {
   const std::wstring wideFile = Utf8ToWide(file), wideParameters = Utf8ToWide(parameters);
   const std::wstring folder = FolderOf(wideFile);
+  // The item list goes with the mask: Wine refuses SEE_MASK_INVOKEIDLIST without one
+  // (ERROR_INVALID_PARAMETER), where Windows would make it from lpFile.
+  const std::unique_ptr<ITEMIDLIST, decltype(&::ILFree)> items(::ILCreateFromPathW(wideFile.c_str()), &::ILFree);
   SHELLEXECUTEINFOW info{sizeof(info)};
-  info.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_FLAG_NO_UI;
+  info.fMask = (items ? SEE_MASK_INVOKEIDLIST : 0) | SEE_MASK_FLAG_NO_UI;
+  info.lpIDList = items.get();
   info.lpVerb = verb;
   info.lpFile = wideFile.c_str();
   info.lpParameters = wideParameters.empty() ? nullptr : wideParameters.c_str();

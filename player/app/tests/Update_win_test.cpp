@@ -166,23 +166,36 @@ std::string TestRootThumbprint() {
 // only; the test installers are signed under it with the program's own publisher name.
 class Update : public ::testing::Test {
  protected:
+  // The store is closed at once: Wine writes a registry-backed store only when it is committed
+  // or closed, and the chain engine opens its own.
   static void SetUpTestSuite() {
     const std::string der = ReadAll(SigningFolder() / L"root.der");
-    rootStore_ = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
-    if (rootStore_) {
-      ::CertAddEncodedCertificateToStore(rootStore_, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-                                         static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, &trustedRoot_);
-    }
+    const HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    if (!store) return;
+    rootTrusted_ = ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                                      static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                                      nullptr) != FALSE;
+    ::CertControlStore(store, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+    ::CertCloseStore(store, 0);
   }
   static void TearDownTestSuite() {
-    if (trustedRoot_) ::CertDeleteCertificateFromStore(trustedRoot_);  // frees the context too
-    trustedRoot_ = nullptr;
-    if (rootStore_) ::CertCloseStore(rootStore_, 0);
-    rootStore_ = nullptr;
+    const std::string der = ReadAll(SigningFolder() / L"root.der");
+    const HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    if (!store) return;
+    PCCERT_CONTEXT ours = ::CertCreateCertificateContext(X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                                         static_cast<DWORD>(der.size()));
+    if (ours) {
+      if (PCCERT_CONTEXT root = ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, ours, nullptr)) {
+        ::CertDeleteCertificateFromStore(root);  // frees `root`
+      }
+      ::CertFreeCertificateContext(ours);
+    }
+    ::CertControlStore(store, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+    ::CertCloseStore(store, 0);
   }
 
   void SetUp() override {
-    ASSERT_TRUE(trustedRoot_) << "the test root could not be trusted";
+    ASSERT_TRUE(rootTrusted_) << "the test root could not be trusted";
     folder_ = fs::temp_directory_path() / L"qvr-update-test";
     fs::remove_all(folder_);
     fs::create_directories(folder_);
@@ -236,8 +249,7 @@ class Update : public ::testing::Test {
   bool playerKeyExisted_ = false;
   bool suiteKeyExisted_ = false;
   std::string saved_;
-  static inline HCERTSTORE rootStore_ = nullptr;
-  static inline PCCERT_CONTEXT trustedRoot_ = nullptr;
+  static inline bool rootTrusted_ = false;
 };
 
 TEST_F(Update, OnlyTheMakersSignatureUnderThePinnedRootPasses) {
@@ -273,7 +285,7 @@ TEST_F(Update, TheAnswerNamesTheInstallerThatLandsAsTildeNameAndIsRecorded) {
   const std::string installer = folder_.string() + "\\~setup.exe";
   EXPECT_EQ(installer, Setting("-run"));
   EXPECT_EQ(installer, Setting("-del"));
-  EXPECT_EQ(Installer(L"signed.exe"), ReadAll(installer));
+  EXPECT_TRUE(Installer(L"signed.exe") == ReadAll(installer));
   EXPECT_EQ(std::vector<std::string>{"~setup.exe"}, FolderNames());
 
   const std::vector<std::string> requests = server.Requests();
@@ -340,7 +352,7 @@ TEST_F(Update, NoPartialUnsignedOrForeignDownloadIsRecordedOrLeftBehind) {
     EXPECT_EQ("", Setting("-run")) << path;
     EXPECT_EQ("", Setting("-del")) << path;
     EXPECT_EQ(std::vector<std::string>{"~setup.exe"}, FolderNames()) << path;
-    EXPECT_EQ(good, ReadAll(folder_ / L"~setup.exe")) << path;
+    EXPECT_TRUE(good == ReadAll(folder_ / L"~setup.exe")) << path;
   }
 }
 
@@ -364,7 +376,21 @@ class Handshake : public Update {
     ASSERT_EQ(Downloaded().string(), Setting("-run"));
   }
 
-  static qvr::unique_handle StartPlayer() {
+  // A player that a failed case leaves running is ended, so that the next start is no second
+  // instance.
+  struct Player {
+    qvr::unique_handle Process;
+    explicit operator bool() const { return static_cast<bool>(Process); }
+    HANDLE get() const { return Process.get(); }
+    ~Player() {
+      if (Process && ::WaitForSingleObject(Process.get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(Process.get(), 1);
+        ::WaitForSingleObject(Process.get(), 5000);
+      }
+    }
+  };
+
+  static Player StartPlayer() {
     std::wstring command = L"\"" + ExeDirectory() + L"QVRPlayer.exe\"";
     STARTUPINFOW startup{sizeof(startup)};
     PROCESS_INFORMATION process{};
@@ -373,7 +399,7 @@ class Handshake : public Update {
       return {};
     }
     ::CloseHandle(process.hThread);
-    return qvr::unique_handle(process.hProcess);
+    return Player{qvr::unique_handle(process.hProcess)};
   }
 
   static HWND WindowOf(HANDLE process, const wchar_t* className) {
@@ -415,7 +441,7 @@ class Handshake : public Update {
 TEST_F(Handshake, RunTwoAsksAndStartsTheInstallerRunThreeDeletesIt) {
   RecordSignedInstaller();
   // Run 2: the question, answered Yes; the installer starts and the player ends.
-  const qvr::unique_handle second = StartPlayer();
+  const Player second = StartPlayer();
   ASSERT_TRUE(second);
   HWND question = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (question = ::FindWindowW(L"#32770", kUpdateTitle)) != nullptr; }));
@@ -431,7 +457,7 @@ TEST_F(Handshake, RunTwoAsksAndStartsTheInstallerRunThreeDeletesIt) {
   EXPECT_EQ(Downloaded().string(), Setting("-del"));
   EXPECT_TRUE(fs::exists(Downloaded()));
   // Run 3: no question, the installer is deleted, the player runs.
-  const qvr::unique_handle third = StartPlayer();
+  const Player third = StartPlayer();
   ASSERT_TRUE(third);
   EXPECT_TRUE(WaitFor([&] { return !fs::exists(Downloaded()); }));
   ClosePlayer(third.get());
@@ -459,7 +485,7 @@ TEST_F(Handshake, AFileChangedBetweenRunsIsNeverOffered) {
   bytes[0x400] ^= 0x5A;
   WriteAll(Downloaded(), bytes);
   // The real player: it must come up without the question, having deleted the file.
-  const qvr::unique_handle player = StartPlayer();
+  const Player player = StartPlayer();
   ASSERT_TRUE(player);
   EXPECT_TRUE(WaitFor([&] { return WindowOf(player.get(), L"TfrmQVRPlayer") != nullptr; }));
   EXPECT_EQ(nullptr, ::FindWindowW(L"#32770", kUpdateTitle));
