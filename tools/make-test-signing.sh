@@ -5,6 +5,7 @@
 #   signed.exe       signed by "QVR Suite Software" under that root
 #   other.exe        signed by "Another Maker" under that root
 #   untrusted.exe    signed by "QVR Suite Software" under a root of the same name nobody trusts
+#   partial.exe      the same leaf without its root: a chain that ends nowhere
 #   expired.exe      signed by "QVR Suite Software" with a certificate that expired in 2021
 #   unsigned.exe     the program as built
 # Usage: make-test-signing.sh OUTDIR PROGRAM.exe
@@ -48,8 +49,8 @@ make_leaf() {  # name root subject [startdate enddate]
   openssl ca -batch -notext -config ca.cnf -cert "$2.pem" -keyfile "$2.key" -in "$1.csr" -out "$1.pem" "${dates[@]}" 2>/dev/null
   cat "$1.pem" "$2.pem" > "$1.chain.pem"
 }
-sign() {  # leaf output
-  osslsigncode sign -certs "$1.chain.pem" -key "$1.key" -h sha256 -in "$program" -out "$2" >/dev/null
+sign() {  # leaf output [certificates]
+  osslsigncode sign -certs "${3:-$1.chain.pem}" -key "$1.key" -h sha256 -in "$program" -out "$2" >/dev/null
 }
 
 make_root root
@@ -62,5 +63,6 @@ openssl x509 -in root.pem -outform DER -out root.der
 sign maker signed.exe
 sign other other.exe
 sign foreign untrusted.exe
+sign foreign partial.exe foreign.pem
 sign expired expired.exe
 cp "$program" unsigned.exe

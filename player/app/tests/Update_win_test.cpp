@@ -271,6 +271,10 @@ TEST_F(Update, OnlyTheMakersSignatureUnderThePinnedRootPasses) {
   EXPECT_HRESULT_FAILED(verify(SigningFolder() / L"unsigned.exe", pin_));
   EXPECT_HRESULT_FAILED(verify(SigningFolder() / L"untrusted.exe", pin_));
   EXPECT_HRESULT_FAILED(verify(SigningFolder() / L"untrusted.exe", ProgramSignerPin()));  // same root name, not trusted
+  EXPECT_HRESULT_FAILED(verify(SigningFolder() / L"partial.exe", ProgramSignerPin()));
+  // Wine's WinVerifyTrust and the Authenticode policy both pass a chain that ends at the leaf:
+  // with a pin that the leaf itself matches, only the chain's own status refuses it.
+  EXPECT_EQ(CERT_E_CHAINING, verify(SigningFolder() / L"partial.exe", {kUpdatePublisher, "", kUpdatePublisher}));
   EXPECT_HRESULT_FAILED(verify(SigningFolder() / L"expired.exe", pin_));
   std::string tampered = Installer(L"signed.exe");
   tampered[0x400] ^= 0x5A;
@@ -341,6 +345,7 @@ TEST_F(Update, NoPartialUnsignedOrForeignDownloadIsRecordedOrLeftBehind) {
       {"/tampered", LoopbackServer::Ok(tampered)},
       {"/other", LoopbackServer::Ok(Installer(L"other.exe"))},
       {"/untrusted", LoopbackServer::Ok(Installer(L"untrusted.exe"))},
+      {"/partial", LoopbackServer::Ok(Installer(L"partial.exe"))},
       {"/expired", LoopbackServer::Ok(Installer(L"expired.exe"))},
   };
   // An installer of an earlier run under the same name must not be taken for this one.
