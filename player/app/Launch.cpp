@@ -86,6 +86,8 @@ TConverterHandOff HandToConverter(const std::string& path, const std::string& su
   return ShellOpenWithParams(program, "\"" + path + "\"") ? TConverterHandOff::kStarted : TConverterHandOff::kNothing;
 }
 
+TConverterHandOff HandToConverter(const std::string& path) { return HandToConverter(path, SuiteInstallDir()); }
+
 bool ShellOpenWithParams(const std::string& program, const std::string& parameters) {
   return ShellExecuteItem(nullptr, program, parameters);
 }

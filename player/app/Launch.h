@@ -23,6 +23,8 @@ enum class TConverterHandOff { kNothing, kSentToWindow, kStarted };
 // terminating zero) when a "TfrmQVRConverter" window exists, else the converter under the suite
 // folder is started with the quoted path.
 TConverterHandOff HandToConverter(const std::string& path, const std::string& suiteFolder);
+// The same with the running executable's suite folder (menu item "Convert").
+TConverterHandOff HandToConverter(const std::string& path);
 
 // The shell's extended execute with the item-list mask, the default verb, `parameters` (none
 // when empty), the program's own folder as working folder, shown normally.
