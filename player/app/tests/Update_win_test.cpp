@@ -318,6 +318,16 @@ TEST_F(Update, AnswersThatNameNothingUsableRecordNothing) {
   EXPECT_EQ(nullptr, UpdateRecord().Thread);
 }
 
+TEST_F(Update, TheDownloadFolderIsTheTemporaryFolderInItsLongForm) {
+  const std::wstring folder = qvr::Utf8ToWide(DownloadFolder());
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(L'\\', folder.back());
+  wchar_t temp[MAX_PATH] = {}, longForm[MAX_PATH] = {};
+  ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, temp));
+  ASSERT_NE(0u, ::GetLongPathNameW(temp, longForm, MAX_PATH));
+  EXPECT_EQ(longForm, folder);
+}
+
 TEST_F(Update, AZeroByteEndsItsChunk) {
   LoopbackServer server;
   server.Route("/dl/setup.exe", LoopbackServer::Ok(Installer(L"signed.exe")));
