@@ -72,7 +72,9 @@ HRESULT ChainError(DWORD status) {
 
 TSignerPin ProgramSignerPin() { return {kUpdatePublisher, kUpdateRootThumbprint, kUpdateRootSubject}; }
 
-bool InstallerTrusted(const std::string& path) { return SUCCEEDED(VerifyInstaller(Utf8ToWide(path), ProgramSignerPin())); }
+bool InstallerTrusted(const std::string& path) {
+  return SUCCEEDED(VerifyInstaller(Utf8ToWide(path), ProgramSignerPin()));
+}
 
 HRESULT VerifyInstaller(const std::wstring& path, const TSignerPin& pin) {
   WINTRUST_FILE_INFO file{sizeof(file)};
@@ -125,8 +127,8 @@ HRESULT VerifyInstaller(const std::wstring& path, const TSignerPin& pin) {
   PCCERT_CONTEXT root = simple->rgpElement[simple->cElement - 1]->pCertContext;
 
   if (SimpleName(leaf) != pin.Publisher) return TRUST_E_SUBJECT_NOT_TRUSTED;
-  const bool rootMatches = pin.RootThumbprint.empty() ? SimpleName(root) == pin.RootSubject
-                                                      : Thumbprint(root) == Lower(pin.RootThumbprint);
+  const bool rootMatches =
+      pin.RootThumbprint.empty() ? SimpleName(root) == pin.RootSubject : Thumbprint(root) == Lower(pin.RootThumbprint);
   return rootMatches ? S_OK : CERT_E_ISSUERCHAINING;
 }
 

@@ -96,15 +96,16 @@ std::string HttpGetAnswer(const std::string& url) {
   const unique_internet connection(::InternetConnectW(session.get(), Utf8ToWide(target->HostName).c_str(), target->Port,
                                                       nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return {};
-  const unique_internet request(::HttpOpenRequestW(connection.get(), L"GET", Utf8ToWide(target->Object).c_str(), nullptr,
-                                                   nullptr, nullptr, 0, 0));
+  const unique_internet request(::HttpOpenRequestW(connection.get(), L"GET", Utf8ToWide(target->Object).c_str(),
+                                                   nullptr, nullptr, nullptr, 0, 0));
   if (!request) return {};
   const std::wstring headers = Utf8ToWide(AnswerRequestHeaders(target->Host));
   if (!::HttpSendRequestW(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) return {};
   std::string answer;
   char chunk[kAnswerChunk];
   DWORD read = 0;
-  while (::InternetReadFile(request.get(), chunk, sizeof(chunk), &read) && read > 0) AppendAnswerChunk(answer, chunk, read);
+  while (::InternetReadFile(request.get(), chunk, sizeof(chunk), &read) && read > 0)
+    AppendAnswerChunk(answer, chunk, read);
   return TrimAnswer(answer);
 }
 
@@ -128,9 +129,12 @@ bool DownloadInstaller(const std::string& url, const std::string& path, const TS
   end.Status = StatusCode(request.get());
   end.ContentLength = ContentLength(request.get());
   {
-    const unique_file file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) end.WriteFailed = true;
-    else if (end.Status == 200) ReceiveBody(request.get(), file.get(), end);
+    const unique_file file(
+        ::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+      end.WriteFailed = true;
+    else if (end.Status == 200)
+      ReceiveBody(request.get(), file.get(), end);
   }
   const bool keep = DownloadComplete(end) && SUCCEEDED(VerifyInstaller(temporary, signer)) &&
                     ::MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -172,7 +176,8 @@ bool StartUpdateCheck(THTTPREC& record, const std::string& url, HWND window, con
 void HandleUpdateDone(THTTPREC& record, LPARAM lparam) {
   if (record.Thread) ::CloseHandle(record.Thread);
   record.Thread = nullptr;
-  if (lparam > 0 && record.Downloaded && ::GetFileAttributesW(Utf8ToWide(record.Path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+  if (lparam > 0 && record.Downloaded &&
+      ::GetFileAttributesW(Utf8ToWide(record.Path).c_str()) != INVALID_FILE_ATTRIBUTES) {
     RegWriteString(kPlayerKey, "-run", record.Path);
     RegWriteString(kPlayerKey, "-del", record.Path);
     return;

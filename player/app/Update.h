@@ -21,7 +21,7 @@ struct THTTPREC {
   std::string Path;  // the download folder; after a recorded download, the installer's full path
   HANDLE Thread = nullptr;
   HWND Window = nullptr;
-  TSignerPin Signer;  // who must have signed the installer
+  TSignerPin Signer;        // who must have signed the installer
   bool Downloaded = false;  // set by the worker: the whole installer arrived and is signed
 };
 

@@ -35,9 +35,9 @@ inline constexpr uint32_t kDownloadFlags = 0x14000000;  // INTERNET_FLAG_ASYNC |
 inline constexpr size_t kAnswerChunk = 1024;
 inline constexpr size_t kDownloadChunk = 16384;
 
-std::string UpdateUrl();       // "http://" + update host + path and query
-std::string ReportBugUrl();    // "http://" + web host + report path
-std::string SuggestionUrl();   // "http://" + web host + suggestion path
+std::string UpdateUrl();      // "http://" + update host + path and query
+std::string ReportBugUrl();   // "http://" + web host + report path
+std::string SuggestionUrl();  // "http://" + web host + suggestion path
 
 // Without leading and trailing blanks and control characters (every byte up to 0x20).
 std::string TrimAnswer(std::string_view text);
@@ -52,7 +52,7 @@ struct THttpTarget {
   std::string Host;      // as in the URL, a ":port" included (it goes into the Host header)
   std::string HostName;  // without the port
   uint16_t Port = 80;
-  std::string Object;    // "/" + the rest
+  std::string Object;  // "/" + the rest
 };
 // Everything up to and including the first "//" is dropped; the host runs to the next "/". An
 // explicit port ("host:8080") is honoured, else 80; nullopt for an empty host or a bad port.
@@ -62,11 +62,11 @@ std::string AnswerRequestHeaders(std::string_view host);
 
 // How a download ended, as the transfer reported it.
 struct TDownloadEnd {
-  uint32_t Status = 0;                         // HTTP status
-  std::optional<uint64_t> ContentLength;       // when the server sent one
-  uint64_t Received = 0;                       // bytes written to the file
-  bool EndedCleanly = false;                   // the last read returned 0 bytes (it did not fail)
-  bool WriteFailed = false;                    // creating or writing the local file failed
+  uint32_t Status = 0;                    // HTTP status
+  std::optional<uint64_t> ContentLength;  // when the server sent one
+  uint64_t Received = 0;                  // bytes written to the file
+  bool EndedCleanly = false;              // the last read returned 0 bytes (it did not fail)
+  bool WriteFailed = false;               // creating or writing the local file failed
 };
 // True only for a whole body: status 200, every read and write succeeded up to the end, and
 // the length equal to Content-Length when there was one.

@@ -46,7 +46,8 @@ std::string ReadAll(const fs::path& path) {
 }
 
 void WriteAll(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string Setting(const char* name) {
@@ -172,9 +173,9 @@ class Update : public ::testing::Test {
     const std::string der = ReadAll(SigningFolder() / L"root.der");
     const HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
     if (!store) return;
-    rootTrusted_ = ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-                                                      static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
-                                                      nullptr) != FALSE;
+    rootTrusted_ = ::CertAddEncodedCertificateToStore(
+                       store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                       static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != FALSE;
     ::CertControlStore(store, 0, CERT_STORE_CTRL_COMMIT, nullptr);
     ::CertCloseStore(store, 0);
   }
@@ -185,7 +186,8 @@ class Update : public ::testing::Test {
     PCCERT_CONTEXT ours = ::CertCreateCertificateContext(X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
                                                          static_cast<DWORD>(der.size()));
     if (ours) {
-      if (PCCERT_CONTEXT root = ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, ours, nullptr)) {
+      if (PCCERT_CONTEXT root =
+              ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, ours, nullptr)) {
         ::CertDeleteCertificateFromStore(root);  // frees `root`
       }
       ::CertFreeCertificateContext(ours);
@@ -208,12 +210,16 @@ class Update : public ::testing::Test {
   }
   void TearDown() override {
     if (window_) ::DestroyWindow(window_);
-    if (!playerKeyExisted_) ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QVRPlayer"), ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QVRPlayer");
+    if (!playerKeyExisted_)
+      ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QVRPlayer"),
+          ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QVRPlayer");
     else {
       RegTakeString(kPlayerKey, "-run", saved_);
       RegTakeString(kPlayerKey, "-del", saved_);
     }
-    if (!suiteKeyExisted_) ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QVRSuite"), ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QVRSuite");
+    if (!suiteKeyExisted_)
+      ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QVRSuite"),
+          ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QVRSuite");
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
   }
@@ -228,7 +234,8 @@ class Update : public ::testing::Test {
     THTTPREC& record = UpdateRecord();
     EXPECT_TRUE(StartUpdateCheck(record, url, window_, folder_.string() + "\\", pin_));
     MSG message{};
-    EXPECT_TRUE(WaitFor([&] { return ::PeekMessageW(&message, window_, kUpdateDoneMessage, kUpdateDoneMessage, PM_REMOVE) != 0; }));
+    EXPECT_TRUE(WaitFor(
+        [&] { return ::PeekMessageW(&message, window_, kUpdateDoneMessage, kUpdateDoneMessage, PM_REMOVE) != 0; }));
     EXPECT_EQ(0u, message.wParam);
     HandleUpdateDone(record, message.lParam);
     return message.lParam;
@@ -312,7 +319,7 @@ TEST_F(Update, AnswersThatNameNothingUsableRecordNothing) {
   server.Route("/bare", LoopbackServer::Ok(server.Url("/dl/setup.exe")));
   EXPECT_EQ(1, Check(server.Url("/bare")));
   EXPECT_EQ(0, Check(server.Url("/missing")));  // a 404 answer body is empty
-  EXPECT_EQ(0, Check("http://127.0.0.1:1/"));  // nobody listens
+  EXPECT_EQ(0, Check("http://127.0.0.1:1/"));   // nobody listens
   EXPECT_EQ("|", Recorded());
   EXPECT_TRUE(FolderNames().empty());
   EXPECT_EQ(nullptr, UpdateRecord().Thread);
@@ -436,7 +443,9 @@ class Handshake : public Update {
     return search.Found;
   }
 
-  static bool Ended(HANDLE process, int seconds = 20) { return ::WaitForSingleObject(process, seconds * 1000) == WAIT_OBJECT_0; }
+  static bool Ended(HANDLE process, int seconds = 20) {
+    return ::WaitForSingleObject(process, seconds * 1000) == WAIT_OBJECT_0;
+  }
 
   // The player's main window is up: closes it (no question) and waits for the end.
   static void ClosePlayer(HANDLE process) {
@@ -459,14 +468,16 @@ TEST_F(Handshake, RunTwoAsksAndStartsTheInstallerRunThreeDeletesIt) {
   ASSERT_TRUE(second);
   HWND question = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (question = ::FindWindowW(L"#32770", kUpdateTitle)) != nullptr; }));
-  ::PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(question, IDYES)));
+  ::PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(question, IDYES)));
   ASSERT_TRUE(Ended(second.get()));
   EXPECT_EQ(nullptr, WindowOf(second.get(), L"TfrmQVRPlayer"));
   const fs::path log = Downloaded().wstring() + L".log";
   ASSERT_TRUE(WaitFor([&] { return fs::exists(log) && fs::file_size(log) > 0; }));
   std::wstring folder = ExeDirectory();
   folder.pop_back();
-  EXPECT_NE(std::string::npos, ReadAll(log).find("/verysilent /DIR=\"" + qvr::WideToUtf8(folder) + "\"")) << ReadAll(log);
+  EXPECT_NE(std::string::npos, ReadAll(log).find("/verysilent /DIR=\"" + qvr::WideToUtf8(folder) + "\""))
+      << ReadAll(log);
   EXPECT_EQ("|" + Downloaded().string(), Recorded());
   EXPECT_TRUE(fs::exists(Downloaded()));
   // Run 3: no question, the installer is deleted, the player runs.
@@ -482,12 +493,13 @@ TEST_F(Handshake, NoLeavesTheFileForTheNextStartToDelete) {
   bool launched = false;
   const auto launch = [&](const std::string&, const std::string&) { return launched = true; };
   EXPECT_EQ(TPendingUpdate::kDeclined,
-            HandlePendingUpdate("C:\\x\\", InstallerTrusted, [](const std::wstring&) { return IDNO; }, launch));
+            HandlePendingUpdate(
+                "C:\\x\\", InstallerTrusted, [](const std::wstring&) { return IDNO; }, launch));
   EXPECT_FALSE(launched);
   EXPECT_TRUE(fs::exists(Downloaded()));
   EXPECT_EQ(Downloaded().string(), Setting("-del"));
-  EXPECT_EQ(TPendingUpdate::kNone, HandlePendingUpdate("C:\\x\\", InstallerTrusted,
-                                                       [](const std::wstring&) { return IDYES; }, launch));
+  EXPECT_EQ(TPendingUpdate::kNone, HandlePendingUpdate(
+                                       "C:\\x\\", InstallerTrusted, [](const std::wstring&) { return IDYES; }, launch));
   EXPECT_FALSE(launched);
   EXPECT_FALSE(fs::exists(Downloaded()));
 }
@@ -531,7 +543,8 @@ TEST_F(Launches, ARunningConverterGetsThePathByCopyData) {
   std::wstring command = L"\"" + running.wstring() + L"\" --window";
   STARTUPINFOW startup{sizeof(startup)};
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  ASSERT_TRUE(
+      ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
   const qvr::unique_handle owner(process.hProcess), thread(process.hThread);
   HWND window = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (window = ::FindWindowW(kConverterClass, nullptr)) != nullptr; }));
@@ -566,7 +579,8 @@ TEST_F(Launches, WithoutOneTheSuitesConverterStartsWithTheQuotedPath) {
   EXPECT_EQ(suite.string() + "\\", suiteDir);
   EXPECT_EQ(TConverterHandOff::kStarted, HandToConverter(media.string(), suiteDir));
   ASSERT_TRUE(WaitFor([&] { return Logged(converter, 1); }));
-  EXPECT_NE(std::string::npos, LogOf(converter).find(" \"" + media.string() + "\"\tcwd:" + converter.parent_path().string() + "\\\n"))
+  EXPECT_NE(std::string::npos,
+            LogOf(converter).find(" \"" + media.string() + "\"\tcwd:" + converter.parent_path().string() + "\\\n"))
       << LogOf(converter);
 
   // "InstallDir" wins, and gets its trailing backslash.
@@ -584,8 +598,8 @@ TEST_F(Launches, TheReportPagesOpenTheirUrlsThroughTheShell) {
   const fs::path handler = folder_ / L"browser.exe";
   fs::copy_file(Stub(), handler);
   qvr::unique_hkey backup;
-  ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\QVRTest\\http", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                            nullptr, backup.put(), nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\QVRTest\\http", 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, backup.put(), nullptr));
   bool hadHttp = false;
   {
     qvr::unique_hkey http;
@@ -598,8 +612,8 @@ TEST_F(Launches, TheReportPagesOpenTheirUrlsThroughTheShell) {
   const std::wstring command = L"\"" + handler.wstring() + L"\" \"%1\"";
   {
     qvr::unique_hkey key;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                              nullptr, key.put(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, nullptr, 0,
+                                               KEY_ALL_ACCESS, nullptr, key.put(), nullptr));
     ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                      static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
   }
@@ -627,7 +641,8 @@ TEST_F(Launches, TheReportPagesOpenTheirUrlsThroughTheShell) {
   ::RegDeleteKeyW(HKEY_CLASSES_ROOT, L"http");
   if (hadHttp) {
     qvr::unique_hkey http;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, http.put(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                               http.put(), nullptr));
     EXPECT_EQ(ERROR_SUCCESS, ::RegCopyTreeW(backup.get(), nullptr, http.get()));
   }
   backup.reset();
