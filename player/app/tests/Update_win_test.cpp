@@ -592,43 +592,64 @@ TEST_F(Launches, WithoutOneTheSuitesConverterStartsWithTheQuotedPath) {
   EXPECT_EQ(TConverterHandOff::kNothing, HandToConverter(media.string(), suiteDir));
 }
 
-// "http" is handed to the stand-in program in this prefix only, and restored afterwards; the
-// report pages must never reach a real browser.
+// Hands "http" to `program` in this prefix's classes and puts the old key back at the end, even
+// when a case fails halfway; the report pages must never reach a real browser.
+class HttpHandlerOverride {
+ public:
+  explicit HttpHandlerOverride(const std::wstring& program) : command_(L"\"" + program + L"\" \"%1\"") {
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kBackup, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, backup_.put(), nullptr))
+      return;
+    qvr::unique_hkey http;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"http", 0, KEY_READ, http.put()) == ERROR_SUCCESS) {
+      if (::RegCopyTreeW(http.get(), nullptr, backup_.get()) != ERROR_SUCCESS) return;
+      hadHttp_ = true;
+    }
+    http.reset();
+    replaced_ = true;
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"http");
+    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", nullptr, REG_SZ, command_.c_str(),
+                      static_cast<DWORD>((command_.size() + 1) * sizeof(wchar_t)));
+    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, L"http", L"URL Protocol", REG_SZ, L"", sizeof(wchar_t));
+  }
+  ~HttpHandlerOverride() {
+    if (replaced_) {
+      ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"http");
+      ::RegDeleteKeyW(HKEY_CLASSES_ROOT, L"http");
+      qvr::unique_hkey http;
+      if (hadHttp_ && ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, http.put(),
+                                        nullptr) == ERROR_SUCCESS) {
+        ::RegCopyTreeW(backup_.get(), nullptr, http.get());
+      }
+    }
+    backup_.reset();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QVRTest");
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QVRTest");
+  }
+  // Only our command stands there: no other command and no DDE conversation.
+  bool Installed() const {
+    wchar_t value[MAX_PATH * 2] = {};
+    DWORD size = sizeof(value);
+    qvr::unique_hkey dde;
+    return replaced_ &&
+           ::RegGetValueW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", nullptr, RRF_RT_REG_SZ, nullptr, value,
+                          &size) == ERROR_SUCCESS &&
+           command_ == value &&
+           ::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\ddeexec", 0, KEY_READ, dde.put()) != ERROR_SUCCESS;
+  }
+
+ private:
+  static constexpr wchar_t kBackup[] = L"Software\\QVRTest\\http";
+  std::wstring command_;
+  qvr::unique_hkey backup_;
+  bool hadHttp_ = false;
+  bool replaced_ = false;
+};
+
 TEST_F(Launches, TheReportPagesOpenTheirUrlsThroughTheShell) {
   const fs::path handler = folder_ / L"browser.exe";
   fs::copy_file(Stub(), handler);
-  qvr::unique_hkey backup;
-  ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\QVRTest\\http", 0, nullptr, 0,
-                                             KEY_ALL_ACCESS, nullptr, backup.put(), nullptr));
-  bool hadHttp = false;
-  {
-    qvr::unique_hkey http;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"http", 0, KEY_READ, http.put()) == ERROR_SUCCESS) {
-      hadHttp = ::RegCopyTreeW(http.get(), nullptr, backup.get()) == ERROR_SUCCESS;
-      ASSERT_TRUE(hadHttp);
-    }
-  }
-  ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"http");
-  const std::wstring command = L"\"" + handler.wstring() + L"\" \"%1\"";
-  {
-    qvr::unique_hkey key;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, key.put(), nullptr));
-    ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                     static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-  }
-  {
-    qvr::unique_hkey http;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"http", 0, KEY_ALL_ACCESS, http.put()));
-    ::RegSetValueExW(http.get(), L"URL Protocol", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
-    // Only our command stands there: nothing that could reach a real browser.
-    wchar_t value[MAX_PATH * 2] = {};
-    LONG size = sizeof(value);
-    ASSERT_EQ(ERROR_SUCCESS, ::RegQueryValueW(http.get(), L"shell\\open\\command", value, &size));
-    ASSERT_EQ(command, value);
-    qvr::unique_hkey dde;
-    ASSERT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(http.get(), L"shell\\open\\ddeexec", 0, KEY_READ, dde.put()));
-  }
+  const HttpHandlerOverride http(handler.wstring());
+  ASSERT_TRUE(http.Installed());
   EXPECT_TRUE(OpenReportBugPage());
   EXPECT_TRUE(WaitFor([&] { return Logged(handler, 1); }));
   EXPECT_TRUE(OpenSuggestionPage());
@@ -636,18 +657,6 @@ TEST_F(Launches, TheReportPagesOpenTheirUrlsThroughTheShell) {
   const std::string log = LogOf(handler);
   EXPECT_NE(std::string::npos, log.find("\"http://www.qvrsuite.com/qvr-suite/to/s/soft_bug/\"\t")) << log;
   EXPECT_NE(std::string::npos, log.find("\"http://www.qvrsuite.com/qvr-suite/to/s/soft_suggestion/\"\t")) << log;
-
-  ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"http");
-  ::RegDeleteKeyW(HKEY_CLASSES_ROOT, L"http");
-  if (hadHttp) {
-    qvr::unique_hkey http;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                               http.put(), nullptr));
-    EXPECT_EQ(ERROR_SUCCESS, ::RegCopyTreeW(backup.get(), nullptr, http.get()));
-  }
-  backup.reset();
-  ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QVRTest");
-  ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QVRTest");
 }
 
 }  // namespace
