@@ -13,7 +13,7 @@ PKGS=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev googletest libbenchmark-dev libfftw3-dev zlib1g-dev libpng-dev
   gstreamer1.0-plugins-good gstreamer1.0-plugins-good:i386 iso-codes python3
-  dpkg-dev
+  dpkg-dev openssl osslsigncode
 )
 # Runs Wine's 32-bit loader where the kernel runs no 32-bit ELF programs (tools/winplatform.sh
 # registers it in a private namespace). Without recommends: nothing registered machine-wide.

@@ -225,6 +225,18 @@ down32() {
 
 # ---- the platform -----------------------------------------------------------------------------
 
+# Tests talk to 127.0.0.1 only. A player started with fresh settings checks for updates on the
+# maker's host two seconds after start: WinINet's configured proxy is a closed loopback port for
+# every other host, so no such request leaves the machine (Wine then resolves only 127.0.0.1 and
+# fails at once with 12029). Loopback names bypass it.
+block_network() {
+  local reg=$state/no-network.reg
+  printf '%s\r\n' 'REGEDIT4' '' \
+    '[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Internet Settings]' \
+    '"ProxyEnable"=dword:00000001' '"ProxyServer"="127.0.0.1:9"' '"ProxyOverride"="127.0.0.1;localhost;<local>"' >"$reg"
+  timeout 60 "$WINELOADER" regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1
+}
+
 up() {
   down  # leftovers of an earlier run that was interrupted
   trap 'down' ERR
@@ -246,6 +258,7 @@ up() {
     wineserver -p
     timeout 120 "$WINELOADER" cmd /c exit </dev/null >/dev/null 2>&1
   fi
+  block_network || { log "cannot set the loopback-only proxy"; return 1; }
   up32
   rm -f "$state/qemu-deaths.log"
   cat >"$env_file" <<ENV

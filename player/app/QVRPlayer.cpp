@@ -11,6 +11,8 @@
 #include "player/app/FormMainAssociations.h"
 #include "player/app/SingleInstance.h"
 #include "player/app/Startup.h"
+#include "player/app/Update.h"
+#include "player/app/core/UpdateRules.h"
 #include "player/ui/Win32FileSystem.h"
 
 namespace {
@@ -51,7 +53,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // 4.
   const std::string folder = ProgramFolder();
   const auto update = qvr::app::HandlePendingUpdate(
-      folder,
+      folder, qvr::app::InstallerTrusted,
       [](const std::wstring& question) {
         return ::MessageBoxW(nullptr, question.c_str(), qvr::app::kUpdateTitle, MB_YESNO | MB_ICONQUESTION);
       },
@@ -61,6 +63,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   qvr::ui::TWin32FileSystem fileSystem;
   qvr::app::TfrmQVRPlayer form({folder, argument}, fileSystem);
   qvr::app::BindFirstRunAssociations(form);
+  // The update check of the deferred start-up tasks, and its result.
+  const std::string downloadFolder = qvr::app::DownloadFolder();
+  form.OnUpdateCheck = [&form, &downloadFolder] {
+    qvr::app::StartUpdateCheck(qvr::app::UpdateRecord(), qvr::app::UpdateUrl(), form.Handle(), downloadFolder,
+                               qvr::app::ProgramSignerPin());
+  };
+  form.OnUpdateDone = [](WPARAM, LPARAM lparam) { qvr::app::HandleUpdateDone(qvr::app::UpdateRecord(), lparam); };
   if (FAILED(form.Create())) return 1;
   return qvr::ui::RunMessageLoop();
 }

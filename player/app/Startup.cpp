@@ -31,11 +31,18 @@ void RequestDesktopComposition() {
   if (isEnabled && isEnabled(&enabled) == S_OK && enable) enable(1);  // DWM_EC_ENABLECOMPOSITION
 }
 
-TPendingUpdate HandlePendingUpdate(const std::string& programFolder, const std::function<int(const std::wstring&)>& ask,
+TPendingUpdate HandlePendingUpdate(const std::string& programFolder, const std::function<bool(const std::string&)>& verify,
+                                   const std::function<int(const std::wstring&)>& ask,
                                    const std::function<bool(const std::string&, const std::string&)>& launch) {
   std::string installer;
   RegTakeString(kPlayerKey, "-run", installer);
   if (!installer.empty()) {
+    if (!verify(installer)) {
+      std::string leftover;
+      RegTakeString(kPlayerKey, "-del", leftover);
+      ::DeleteFileW(Utf8ToWide(installer).c_str());
+      return TPendingUpdate::kRejected;
+    }
     if (ask(kUpdateQuestion) != IDYES) return TPendingUpdate::kDeclined;
     std::string folder = programFolder;
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();

@@ -13,13 +13,16 @@ namespace qvr::app {
 // missing piece skips it silently. The library stays loaded for the life of the process.
 void RequestDesktopComposition();
 
-enum class TPendingUpdate { kNone, kInstallerStarted, kDeclined, kLaunchFailed };
+enum class TPendingUpdate { kNone, kInstallerStarted, kDeclined, kLaunchFailed, kRejected };
 
-// Takes "-run": when it names an installer, asks whether to update; on Yes starts it with
-// "/verysilent /DIR=" and the quoted program folder (the caller then ends). When "-run" was
-// empty, takes "-del" and deletes that file. `ask` shows the question and returns the answer
-// (IDYES or IDNO); `launch` starts the installer and says whether it started.
-TPendingUpdate HandlePendingUpdate(const std::string& programFolder, const std::function<int(const std::wstring&)>& ask,
+// Takes "-run": when it names an installer that `verify` accepts (its signature is checked again,
+// as the file may have changed since it was downloaded), asks whether to update; on Yes starts
+// it with "/verysilent /DIR=" and the quoted program folder (the caller then ends). A file
+// `verify` refuses is deleted, "-del" taken, and nothing asked. When "-run" was empty, takes
+// "-del" and deletes that file. `ask` shows the question and returns the answer (IDYES or IDNO);
+// `launch` starts the installer and says whether it started.
+TPendingUpdate HandlePendingUpdate(const std::string& programFolder, const std::function<bool(const std::string& file)>& verify,
+                                   const std::function<int(const std::wstring&)>& ask,
                                    const std::function<bool(const std::string& file, const std::string& parameters)>& launch);
 
 // The question's text, exactly as the player asks it.

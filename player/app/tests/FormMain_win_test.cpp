@@ -352,7 +352,7 @@ TEST_F(MainWindow, APendingUpdateThatCannotStartLeavesThePlayerRunning) {
   RegWriteString(kPlayerKey, "-del", "C:\\missing\\setup.exe");
   std::string asked, parameters;
   const auto result = HandlePendingUpdate(
-      "C:\\Program Files\\QVR\\", [&](const std::wstring& q) { asked = qvr::WideToUtf8(q); return IDYES; },
+      "C:\\Program Files\\QVR\\", [](const std::string&) { return true; }, [&](const std::wstring& q) { asked = qvr::WideToUtf8(q); return IDYES; },
       [&](const std::string& file, const std::string& p) {
         parameters = file + " " + p;
         return ShellOpen(file, p);
@@ -366,7 +366,7 @@ TEST_F(MainWindow, APendingUpdateThatCannotStartLeavesThePlayerRunning) {
   const fs::path leftover = folder_ / "~setup.exe";
   fs::copy_file(qvr::testing::SamplePath(L"tone.wav"), leftover);
   RegWriteString(kPlayerKey, "-del", qvr::WideToUtf8(leftover.wstring()));
-  EXPECT_EQ(TPendingUpdate::kNone, HandlePendingUpdate("C:\\x\\", [](const std::wstring&) { return IDNO; },
+  EXPECT_EQ(TPendingUpdate::kNone, HandlePendingUpdate("C:\\x\\", [](const std::string&) { return true; }, [](const std::wstring&) { return IDNO; },
                                                        [](const std::string&, const std::string&) { return false; }));
   EXPECT_FALSE(fs::exists(leftover));
   EXPECT_EQ("", Setting("-del"));
