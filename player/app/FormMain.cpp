@@ -10,6 +10,7 @@
 #include "player/app/Registry.h"
 #include "player/app/core/CopyData.h"
 #include "player/app/core/PlaybackRules.h"
+#include "player/app/langs.h"
 #include "player/ui/Canvas.h"
 #include "player/ui/PanelX.h"
 #include "player/ui/Tracker.h"
@@ -72,7 +73,11 @@ HRESULT TfrmQVRPlayer::Create() {
   MeasureCharSize();
   FMaximized = false;
   FNoRegion = false;
-  // 2-3. The language comes with the localisation seam (OnLanguageRequest does it on request).
+  // 2-3. The language of the suite or of the user, for this window now and for every form later;
+  // chosen again when the suite asks.
+  InstallFormTranslator(startup_.ProgramFolder);
+  LoadLanguage(startup_.ProgramFolder, ChooseLanguage());
+  if (!OnLanguageRequest) OnLanguageRequest = [this] { LoadLanguage(startup_.ProgramFolder, ChooseLanguage()); };
   // 4.
   FLastCursorPos = {-1, -1};
   FForceExit = FOpening = FClosing = false;

@@ -10,6 +10,7 @@
 #include "player/app/FormMain.h"
 #include "player/app/FormMainAssociations.h"
 #include "player/app/SingleInstance.h"
+#include "player/app/langs.h"
 #include "player/app/Startup.h"
 #include "player/app/Update.h"
 #include "player/app/core/UpdateRules.h"
@@ -50,6 +51,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!instanceMutex) return 0;  // handed over to the running player
   // 2.
   qvr::app::RequestDesktopComposition();
+  // 3. The language list, read once.
+  qvr::app::Langs();
   // 4.
   const std::string folder = ProgramFolder();
   const auto update = qvr::app::HandlePendingUpdate(
