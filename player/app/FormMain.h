@@ -107,8 +107,6 @@ class TfrmQVRPlayer : public ui::TForm {
   std::function<void()> OnUpdateCheck;
   std::function<void(WPARAM, LPARAM)> OnUpdateDone;
   std::function<void()> OnLanguageRequest;
-  // "Convert": hands the engine's file to the suite's converter.
-  std::function<void(const std::string& path)> OnConvert;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;

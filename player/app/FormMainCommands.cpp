@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "common/win/text.h"
+#include "player/app/Launch.h"
 #include "player/app/core/PlaybackRules.h"
 #include "player/ui/Canvas.h"
 #include "player/ui/PanelX.h"
@@ -264,19 +265,11 @@ void TfrmQVRPlayer::BindMainMenu() {
     btnRepeat->SetDown(FRepeat);
   };
   item("miProperties").OnClick = [this](ui::TComponent&) {
-    if (engine_->GetState() < engine::kStatePaused) return;
-    const std::wstring file = Utf8ToWide(Text());
-    SHELLEXECUTEINFOW info{sizeof info};
-    info.fMask = SEE_MASK_INVOKEIDLIST;
-    info.hwnd = Handle();
-    info.lpVerb = L"properties";
-    info.lpFile = file.c_str();
-    info.nShow = SW_SHOW;
-    ::ShellExecuteExW(&info);
+    if (engine_->GetState() >= engine::kStatePaused) ShowFileProperties(Text());
   };
-  item("miConvert").OnClick = [this](ui::TComponent&) {
-    if (OnConvert) OnConvert(engine_->FileName);
-  };
+  item("miConvert").OnClick = [this](ui::TComponent&) { HandToConverter(engine_->FileName); };
+  item("miReportBug").OnClick = [](ui::TComponent&) { OpenReportBugPage(); };
+  item("miSendSuggestion").OnClick = [](ui::TComponent&) { OpenSuggestionPage(); };
   item("miAssociacions").OnClick = [this](ui::TComponent&) { ShowAssociations(); };
   item("miCheckUpdates").OnClick = [this](ui::TComponent&) { CheckUpdatesChecked = !CheckUpdatesChecked; };
   item("miSavePosition").OnClick = [this](ui::TComponent&) { SavePositionChecked = !SavePositionChecked; };
