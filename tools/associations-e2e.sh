@@ -44,15 +44,7 @@ restore() {
   done
 }
 trap restore EXIT
-find_window() {
-  local w=
-  for _ in $(seq 300); do
-    w=$(xdotool search --name "$1" 2>/dev/null | head -1) && [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
+source "$root/tools/e2e-lib.sh"
 click() { xdotool mousemove --sync "$1" "$2" click 1; sleep 0.4; }
 close_player() {  # by the close button; "ForceExit" keeps the exit question away
   reg add 'HKCU\Software\QVRPlayer' /v ForceExit /t REG_DWORD /d 1 /f >/dev/null

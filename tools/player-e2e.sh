@@ -20,6 +20,7 @@ exe=$out/app/QVRPlayer.exe
 
 fail() { echo "player-e2e: $*" >&2; exit 1; }
 shot() { import -window root "$out/$1.png"; }
+source "$root/tools/e2e-lib.sh"
 "$WINELOADER" reg delete 'HKCU\Software\QVRPlayer' /f >/dev/null 2>&1 || true
 # Past the first run (its file-association dialog is the subject of associations-e2e.sh), with
 # "Save position on exit" on as a first run has it: a stored position, which the start on a
@@ -36,42 +37,6 @@ start() {
   player=$!
 }
 # The player's window: its caption is the file it plays, or "QVR Player".
-find_window() {
-  local w=
-  for _ in $(seq 300); do
-    w=$(xdotool search --name "$1" 2>/dev/null | head -1) && [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
-drag() {  # drag X1 Y1 X2 Y2 with the left button, in steps a hand would make
-  xdotool mousemove --sync "$1" "$2"
-  sleep 0.3
-  xdotool mousedown 1
-  sleep 0.3
-  local i
-  # The first step starts the system's move loop; the rest move the window.
-  for i in $(seq 0 16); do xdotool mousemove $(($1 + ($3 - $1) * i / 16)) $(($2 + ($4 - $2) * i / 16)); sleep 0.1; done
-  sleep 0.3
-  xdotool mouseup 1
-  sleep 0.5
-}
-close_and_answer() {
-  geometry "$window"
-  xdotool mousemove --sync $((X + WIDTH - 12)) $((Y + 17)) click 1
-  local dialog=
-  for _ in $(seq 100); do
-    dialog=$(xdotool search --name '^QVR Player$' 2>/dev/null | grep -vx "$window" | head -1) && [ -n "$dialog" ] && break
-    sleep 0.1
-  done
-  [ -n "$dialog" ] || fail "the exit question did not appear"
-  sleep 0.3
-  shot "$1"
-  xdotool key Return
-  for _ in $(seq 100); do kill -0 "$player" 2>/dev/null || return 0; sleep 0.1; done
-  fail "the player did not end after Yes"
-}
 
 # 1. Start on the sample: the skinned window, centred at its smallest size.
 start "$(cd "$out" && pwd)/bars.avi"

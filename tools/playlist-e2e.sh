@@ -28,6 +28,7 @@ media=$(cd "$out" && pwd)
 
 fail() { echo "playlist-e2e: $*" >&2; shot failure || true; exit 1; }
 shot() { import -window root "$out/$1.png"; }
+source "$root/tools/e2e-lib.sh"
 "$WINELOADER" reg delete 'HKCU\Software\QVRPlayer' /f >/dev/null 2>&1 || true
 
 players=()
@@ -43,43 +44,6 @@ hand_over() {
   local second=$!
   for _ in $(seq 100); do kill -0 $second 2>/dev/null || return 0; sleep 0.1; done
   fail "the second start with $1 did not end"
-}
-find_window() {
-  local w=
-  for _ in $(seq 300); do
-    w=$(xdotool search --name "$1" 2>/dev/null | head -1) && [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
-drag() {  # drag X1 Y1 X2 Y2 with the left button, in steps of about 10 pixels
-  # (under Wine, a window in the system's move loop stops following after a first jump of
-  # some 50 pixels; a hand moves in small steps anyway)
-  xdotool mousemove --sync "$1" "$2"
-  sleep 0.3
-  xdotool mousedown 1
-  sleep 0.3
-  local dx=$(($3 - $1)) dy=$(($4 - $2)) n i
-  n=$(( (${dx#-} > ${dy#-} ? ${dx#-} : ${dy#-}) / 10 + 1 ))
-  for i in $(seq 0 "$n"); do xdotool mousemove $(($1 + dx * i / n)) $(($2 + dy * i / n)); sleep 0.08; done
-  sleep 0.3
-  xdotool mouseup 1
-  sleep 0.5
-}
-close_and_answer() {
-  geometry "$window"
-  xdotool mousemove --sync $((X + WIDTH - 12)) $((Y + 17)) click 1
-  local dialog=
-  for _ in $(seq 100); do
-    dialog=$(xdotool search --name '^QVR Player$' 2>/dev/null | grep -vx "$window" | head -1) && [ -n "$dialog" ] && break
-    sleep 0.1
-  done
-  [ -n "$dialog" ] || fail "the exit question did not appear"
-  sleep 0.3
-  xdotool key Return
-  for _ in $(seq 100); do kill -0 "$player" 2>/dev/null || return 0; sleep 0.1; done
-  fail "the player did not end after Yes"
 }
 saved_order() { tr -d '\r' <"$out/app/default.m3u" | sed 's|.*[\\/]||' | tr '\n' ' '; }
 # Row i of the playlist's list, in screen pixels: the list starts 38 pixels down, rows are 19 high.

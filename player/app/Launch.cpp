@@ -51,18 +51,7 @@ std::string SuiteInstallDir(const std::string& programFolder) {
   return folder;
 }
 
-std::string SuiteInstallDir() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return SuiteInstallDir(WideToUtf8(FolderOf(path)));
-}
+std::string SuiteInstallDir() { return SuiteInstallDir(ProgramFolder()); }
 
 TConverterHandOff HandToConverter(const std::string& path, const std::string& suiteFolder) {
   if (path.empty() || !Exists(path)) return TConverterHandOff::kNothing;

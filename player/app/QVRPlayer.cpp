@@ -29,19 +29,6 @@ std::optional<std::string> FirstArgument() {
   return first;
 }
 
-std::string ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return qvr::WideToUtf8(path.substr(0, path.find_last_of(L"\\/") + 1));
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -54,7 +41,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // 3. The language list, read once.
   qvr::app::Langs();
   // 4.
-  const std::string folder = ProgramFolder();
+  const std::string folder = qvr::app::ProgramFolder();
   const auto update = qvr::app::HandlePendingUpdate(
       folder, qvr::app::InstallerTrusted,
       [](const std::wstring& question) {

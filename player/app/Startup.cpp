@@ -67,4 +67,17 @@ bool ShellOpen(const std::string& file, const std::string& parameters) {
   return ::ShellExecuteExW(&info) != FALSE;
 }
 
+std::string ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return WideToUtf8(path.substr(0, path.find_last_of(L"\\/") + 1));
+}
+
 }  // namespace qvr::app

@@ -9,6 +9,9 @@
 
 namespace qvr::app {
 
+// The folder of the running executable, with a trailing backslash.
+std::string ProgramFolder();
+
 // On Windows 6 and later asks the desktop window manager (loaded by name) to compose; any
 // missing piece skips it silently. The library stays loaded for the life of the process.
 void RequestDesktopComposition();
