@@ -5,7 +5,7 @@
 set -euo pipefail
 objdump=$1
 shift
-allowed='^(kernel32|user32|gdi32|gdiplus|advapi32|shell32|shlwapi|ole32|oleaut32|comdlg32|comctl32|winmm|wininet|psapi|msvcrt|version|uxtheme|dwmapi|windowscodecs|quartz|winspool|imm32|msimg32|ws2_32|api-ms-win-.*|xpcom|mozalloc)\.dll$'
+allowed='^(kernel32|user32|gdi32|gdiplus|advapi32|shell32|shlwapi|ole32|oleaut32|comdlg32|comctl32|winmm|wininet|wintrust|crypt32|psapi|msvcrt|version|uxtheme|dwmapi|windowscodecs|quartz|winspool|imm32|msimg32|ws2_32|api-ms-win-.*|xpcom|mozalloc)\.dll$'
 status=0
 for binary in "$@"; do
   while read -r dll; do
