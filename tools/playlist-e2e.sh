@@ -30,6 +30,8 @@ fail() { echo "playlist-e2e: $*" >&2; shot failure || true; exit 1; }
 shot() { import -window root "$out/$1.png"; }
 source "$root/tools/e2e-lib.sh"
 "$WINELOADER" reg delete 'HKCU\Software\QVRPlayer' /f >/dev/null 2>&1 || true
+# Past the first run, whose file-association dialog is the subject of associations-e2e.sh.
+"$WINELOADER" reg add 'HKCU\Software\QVRPlayer' /v Run /t REG_DWORD /d 1 /f >/dev/null 2>&1
 
 players=()
 cleanup() { for p in "${players[@]}"; do kill "$p" 2>/dev/null || true; done; }
