@@ -178,10 +178,13 @@ void TfrmQVRPlayer::PaintVolumeBar(HDC dc, const ui::TRect& track, const ui::TRe
 void TfrmQVRPlayer::RefreshTick() {
   if (FSeeking || !engine_) return;
   const int64_t position = engine_->GetCurrentPosition();
+  // A pause holds even when it lands on the very end: the item ends once it runs again, so the
+  // graph's notice stays pending until then.
+  const bool paused = engine_->GetState() == engine::kStatePaused;
   // The graph's own word that the streams ended counts as much as the position: a stream that
   // ends short of its stated duration never reaches it.
-  const bool completed = engine_->TakeCompletion();
-  if (IsEndOfItem(position, engine_->Duration, completed)) {
+  const bool completed = !paused && engine_->TakeCompletion();
+  if (!paused && IsEndOfItem(position, engine_->Duration, completed)) {
     EndOfItem();
     return;
   }

@@ -231,7 +231,17 @@ TEST_F(Commands, AnItemEndsWhenTheGraphCompletesShortOfItsDuration) {
   form.Engine().SetPosition(10'000'000);
   form.RefreshTick();
   EXPECT_EQ("btn_pause", Button("btnPlay").SkinName());
+  // A pause that lands on the end holds, also with repeat on; playing on ends the item.
+  Click("btnRepeat");
+  Click("btnPlay");
+  ASSERT_EQ(qvr::engine::kStatePaused, form.Engine().GetState());
   SignalCompletion(form);
+  form.Engine().SetPosition(form.Engine().Duration);
+  form.RefreshTick();
+  EXPECT_EQ(qvr::engine::kStatePaused, form.Engine().GetState());
+  EXPECT_EQ(form.Engine().Duration, form.Engine().GetCurrentPosition());
+  Click("btnRepeat");
+  Click("btnPlay");
   form.RefreshTick();
   EXPECT_EQ("btn_play", Button("btnPlay").SkinName());
   EXPECT_FALSE(Tracker("trSeek").Enabled());
