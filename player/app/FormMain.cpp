@@ -81,8 +81,16 @@ HRESULT TfrmQVRPlayer::Create() {
   // 4.
   FLastCursorPos = {-1, -1};
   FForceExit = FOpening = FClosing = false;
-  // 6. The engine paints into the video panel.
-  engine_ = std::make_unique<engine::TMWMediaPlayer>(pScreen->Handle(), &audioFilters_);
+  // 6. The engine paints into the video panel, or where Wine needs it into a pop-up over it.
+  if (TVideoSurface::Needed()) {
+    videoSurface_ = std::make_unique<TVideoSurface>(pScreen->Handle(), [this](HWND window, HDC dc) {
+      if (engine_ && !FOpening) engine_->RepaintVideo(window, dc);
+    });
+    if (!videoSurface_->Create()) videoSurface_.reset();
+  }
+  engine_ = std::make_unique<engine::TMWMediaPlayer>(videoSurface_ ? videoSurface_->PictureWindow() : pScreen->Handle(),
+                                                     &audioFilters_);
+  pScreen->OnBoundsChanged = [this](ui::TSkinPanel&) { SyncVideoSurface(); };
   // 7.
   ::DragAcceptFiles(Handle(), TRUE);
   // 8-9.
@@ -368,7 +376,14 @@ void TfrmQVRPlayer::PaintTopBar(HDC dc, const ui::TRect& r) {
   ::SelectObject(dc, previous);
 }
 
+void TfrmQVRPlayer::SyncVideoSurface() {
+  if (!videoSurface_ || !engine_) return;
+  const bool picture = engine_->HasVideo && !FOpening && engine_->GetState() >= engine::kStatePaused;
+  if (videoSurface_->Sync(picture)) engine_->UpdateVideoPosition();
+}
+
 void TfrmQVRPlayer::PaintScreen(HDC dc, const ui::TRect& r) {
+  SyncVideoSurface();
   if (engine_ && (engine_->GetState() >= engine::kStatePaused || FOpening)) {
     if (!FOpening) engine_->RepaintVideo(pScreen->Handle(), dc);
     return;
@@ -667,6 +682,7 @@ LRESULT TfrmQVRPlayer::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam)
     }
     case WM_MOVE: {
       const LRESULT result = TForm::HandleMessage(message, wparam, lparam);
+      SyncVideoSurface();
       if (playlist_ && playlist_->Docked) {
         const TBounds b = WindowBounds();
         ::SetWindowPos(playlist_->Handle(), nullptr, b.Left + b.Width, b.Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -679,6 +695,7 @@ LRESULT TfrmQVRPlayer::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam)
         UpdateRegions();
         LayoutControlBar();
       }
+      SyncVideoSurface();
       return result;
     }
     case WM_MOUSEWHEEL:

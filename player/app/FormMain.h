@@ -15,6 +15,7 @@
 #include <string>
 
 #include "player/app/DefaultPlaylist.h"
+#include "player/app/VideoSurface.h"
 #include "player/app/core/MainWindowRules.h"
 #include "player/audio/MWAudioFilterFactory.h"
 #include "player/engine/MWMediaPlayer.h"
@@ -126,6 +127,8 @@ class TfrmQVRPlayer : public ui::TForm {
   TBounds WindowBounds() const;
   void PaintTopBar(HDC dc, const ui::TRect& r);
   void PaintScreen(HDC dc, const ui::TRect& r);
+  // Keeps the picture's pop-up (where there is one) over the video panel, shown while a picture is.
+  void SyncVideoSurface();
   void OnCopyData(const COPYDATASTRUCT& data);
   void OnDropFiles(HDROP drop);
   void DeferredStart();
@@ -149,6 +152,8 @@ class TfrmQVRPlayer : public ui::TForm {
   TStartup startup_;
   ui::IFileSystem& fileSystem_;
   audio::TMWAudioFilterFactory audioFilters_;
+  // Destroyed after the engine, which presents into it.
+  std::unique_ptr<TVideoSurface> videoSurface_;
   std::unique_ptr<engine::TMWMediaPlayer> engine_;
   std::unique_ptr<ui::TfrmQVRPlayList> playlist_;
   TRecentList recent_;

@@ -176,6 +176,7 @@ void TfrmQVRPlayer::PaintVolumeBar(HDC dc, const ui::TRect& track, const ui::TRe
 }
 
 void TfrmQVRPlayer::RefreshTick() {
+  SyncVideoSurface();
   if (FSeeking || !engine_) return;
   const int64_t position = engine_->GetCurrentPosition();
   // A pause holds even when it lands on the very end: the item ends once it runs again, so the

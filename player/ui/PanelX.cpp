@@ -119,6 +119,10 @@ LRESULT TSkinPanel::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     case WM_SIZE:
       Invalidate();
+      if (OnBoundsChanged) OnBoundsChanged(*this);
+      break;
+    case WM_MOVE:
+      if (OnBoundsChanged) OnBoundsChanged(*this);
       break;
     default:
       break;

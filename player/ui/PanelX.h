@@ -35,6 +35,8 @@ class TSkinPanel : public TControl {
   TPanelPaintHook OnPaintHook;
   // The pointer left the panel's window rectangle (not merely into one of its children).
   TPanelNotify OnMouseLeaveHook;
+  // The panel moved or changed size within its parent.
+  TPanelNotify OnBoundsChanged;
 
   void DescendantMouseLeft() override;
   void ApplyAttributes(const TAttributes& attributes) override;
