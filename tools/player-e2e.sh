@@ -4,8 +4,7 @@
 # second start, close it by its close button and answer the question, start it again and find
 # the window where it was left. On the way, the playback commands: repeat from the menu on the
 # picture, Play/Pause, full screen by double click and Esc. The seek bar is driven in-process:
-# under Wine a seek on this AVI, whose VMR-9 presents into the child video panel, stalls the
-# window. Screenshots of each step stay in OUT_DIR.
+# under Wine a seek on this AVI often stalls its playback. Screenshots of each step stay in OUT_DIR.
 # Runs under the Windows test platform (source build/wine/env.sh first; tools/test.sh does).
 #   tools/player-e2e.sh BIN_DIR OUT_DIR
 set -euo pipefail
