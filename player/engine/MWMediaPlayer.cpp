@@ -39,10 +39,18 @@ bool DecideUseEVR() {
 
 TMWMediaPlayer::TMWMediaPlayer(HWND videoWindow, IAudioFilterFactory* audioFilters)
     : com_(COINIT_APARTMENTTHREADED), VideoWindow(videoWindow), audio_filters_(audioFilters) {
-  CodecBank = std::make_unique<TFilterBank>();
-  CodecBank->LoadCodecs();
-  CodecBank->LoadBlacklist("BLACKLIST");
   UseEVR = DecideUseEVR();
+}
+
+TFilterBank& TMWMediaPlayer::Bank() {
+  // Built at the first item rather than with the window: reading the system's filter list wakes
+  // the device enumerator and the sound system, most of what the player's start would cost.
+  if (!CodecBank) {
+    CodecBank = std::make_unique<TFilterBank>();
+    CodecBank->LoadCodecs();
+    CodecBank->LoadBlacklist("BLACKLIST");
+  }
+  return *CodecBank;
 }
 
 TMWMediaPlayer::~TMWMediaPlayer() {
@@ -96,7 +104,7 @@ HRESULT TMWMediaPlayer::ChooseSource(const std::string& name, bool trySystemSour
   if (kind == mkAsf) return CreateSourceFilter(Graph.Get(), kClsidWMAsfReader, name, name, source) ? S_OK : E_NOTIMPL;
   const TPrivateSource* private_source = PrivateSourceFor(kind);
   if (!private_source) return S_OK;  // no source: the caller reports S_FALSE
-  source = CodecBank->CreateFilter(private_source->ClsidText);
+  source = Bank().CreateFilter(private_source->ClsidText);
   if (!source) return S_OK;
   if (!LoadSource(source.Get(), name)) {
     source.Reset();
@@ -136,7 +144,7 @@ HRESULT TMWMediaPlayer::BuildGraphFrom(const std::string& name, bool trySystemSo
 
   // The renderer is made only when the builder meets a video pin: creating it and setting it up
   // windowless is most of what building an audio-only graph would otherwise cost.
-  RenderOutputPins(*CodecBank, Graph.Get(), source.Get(), audio_filters_, [this] { AddVideoRenderer(); });
+  RenderOutputPins(Bank(), Graph.Get(), source.Get(), audio_filters_, [this] { AddVideoRenderer(); });
   if (VideoRenderer) VideoRenderer->UpdateVideoPosition(VideoWindow, VideoClientRect());
 
   const bool has_video_renderer = FindRenderer(Graph.Get(), MEDIATYPE_Video);

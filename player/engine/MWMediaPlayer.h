@@ -90,7 +90,7 @@ class TMWMediaPlayer {
   Microsoft::WRL::ComPtr<IMediaSeeking> Seeking;
   Microsoft::WRL::ComPtr<IMWAudioFilterInterface> AudioFilterControl;
   std::unique_ptr<TVideoRender> VideoRenderer;  // null for an item without video
-  std::unique_ptr<TFilterBank> CodecBank;
+  std::unique_ptr<TFilterBank> CodecBank;  // null until the first item needs it
   DWORD RotCookie = 0;
   int16_t VideoWidth = 0;
   int16_t VideoHeight = 0;
@@ -109,6 +109,7 @@ class TMWMediaPlayer {
   bool UseEVR = false;
 
  private:
+  TFilterBank& Bank();
   HRESULT BuildGraph(const std::string& name);
   HRESULT BuildGraphFrom(const std::string& name, bool trySystemSource);
   HRESULT ChooseSource(const std::string& name, bool trySystemSource, Microsoft::WRL::ComPtr<IBaseFilter>& source);
