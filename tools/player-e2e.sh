@@ -40,10 +40,15 @@ start() {
 # 1. Start on the sample: the skinned window, centred at its smallest size.
 start "$(cd "$out" && pwd)/bars.avi"
 window=$(find_window 'bars\.avi$') || fail "no player window"
-sleep 1.5
+sleep 1
 shot 1-started
 geometry "$window"
 [ "$WIDTH" = 500 ] && [ "$HEIGHT" = 400 ] || fail "started at ${WIDTH}x$HEIGHT, not 500x400"
+# The picture is on screen: the fourth of the eight bars, green, a little left of the middle of
+# the video panel (2, 36, 496 x 307).
+IFS=, read -r r g b <<<"$(convert "$out/1-started.png" -crop "1x1+$((X + 225))+$((Y + 189))" \
+  -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:)"
+[ "$r" -lt 60 ] && [ "$g" -gt 200 ] && [ "$b" -lt 60 ] || fail "no picture in the video panel (pixel $r,$g,$b)"
 
 # The playback commands at 500 x 400, where the control bar's layout puts Play/Pause at
 # (250, 383) and Stop at (204, 383).
