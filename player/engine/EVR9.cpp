@@ -21,8 +21,15 @@ HRESULT TEVR::Initialize(IGraphBuilder* graph, HWND window) {
   HRESULT hr = CoCreateInstance(kClsidEnhancedVideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&filter));
   if (FAILED(hr)) return hr;
   if (FAILED(hr = graph->AddFilter(filter.Get(), L"EVR"))) return hr;
+  // An unconfigured renderer would take the video and draw it in a window of its own.
+  if (FAILED(hr = Configure(filter.Get(), window))) graph->RemoveFilter(filter.Get());
+  return hr;
+}
+
+HRESULT TEVR::Configure(IBaseFilter* filter, HWND window) {
   ComPtr<IMFGetService> services;
-  if (FAILED(hr = filter.As(&services))) return hr;
+  HRESULT hr;
+  if (FAILED(hr = filter->QueryInterface(IID_PPV_ARGS(&services)))) return hr;
   ComPtr<IMFVideoDisplayControl> display;
   if (FAILED(hr = services->GetService(MR_VIDEO_RENDER_SERVICE, kIidMFVideoDisplayControl, &display))) return hr;
   if (FAILED(hr = display->SetVideoWindow(window))) return hr;
@@ -30,7 +37,7 @@ HRESULT TEVR::Initialize(IGraphBuilder* graph, HWND window) {
   // Wine's EVR has no mixer service (E_NOINTERFACE): no picture controls then.
   ComPtr<IMFVideoProcessor> processor;
   services->GetService(MR_VIDEO_MIXER_SERVICE, kIidMFVideoProcessor, &processor);
-  Attach(filter.Get(), display.Get(), processor.Get(), window);
+  Attach(filter, display.Get(), processor.Get(), window);
   return S_OK;
 }
 

@@ -29,8 +29,8 @@ inline constexpr IID kIidMFVideoProcessor = {
 class TEVR final : public TVideoRender {
  public:
   bool HasColorControl() override { return processor_ != nullptr; }
-  // S_OK, or the HRESULT of the first step that failed (the wrapper is then left without
-  // controls; the filter may already be in the graph). A missing video processor is no failure.
+  // S_OK, or the HRESULT of the first step that failed; the wrapper is then left without
+  // controls and the filter is not in the graph. A missing video processor is no failure.
   HRESULT Initialize(IGraphBuilder* graph, HWND window) override;
   HRESULT UpdateVideoPosition(HWND window, const RECT& rect) override;
   // The arguments are not used: the EVR repaints its own window.
@@ -55,6 +55,7 @@ class TEVR final : public TVideoRender {
   void Attach(IBaseFilter* filter, IMFVideoDisplayControl* display, IMFVideoProcessor* processor, HWND window);
 
  private:
+  HRESULT Configure(IBaseFilter* filter, HWND window);
   HRESULT SetColor(TColorProperty property, int32_t percent);
 
   Microsoft::WRL::ComPtr<IBaseFilter> filter_;  // the main control

@@ -39,20 +39,28 @@ HRESULT TVMR9::Initialize(IGraphBuilder* graph, HWND window) {
   HRESULT hr = CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&filter));
   if (FAILED(hr)) return hr;
   if (FAILED(hr = graph->AddFilter(filter.Get(), L"VMR-9"))) return hr;
+  // A renderer left in the graph unconfigured stays windowed: the builder would connect video
+  // to it and the renderer would open a window of its own beside the player.
+  if (FAILED(hr = Configure(filter.Get(), window))) graph->RemoveFilter(filter.Get());
+  return hr;
+}
+
+HRESULT TVMR9::Configure(IBaseFilter* filter, HWND window) {
   ComPtr<IVMRFilterConfig9> config;
-  if (FAILED(hr = filter.As(&config))) return hr;
+  HRESULT hr;
+  if (FAILED(hr = filter->QueryInterface(IID_PPV_ARGS(&config)))) return hr;
   // Wine: SetNumberOfStreams would make SetVideoClippingWindow fail with VFW_E_WRONG_STATE,
   // so the mixer is left at its default.
   if (FAILED(hr = config->SetRenderingMode(VMR9Mode_Windowless))) return hr;
   ComPtr<IVMRWindowlessControl9> control;
-  if (FAILED(hr = filter.As(&control))) return hr;
+  if (FAILED(hr = filter->QueryInterface(IID_PPV_ARGS(&control)))) return hr;
   if (FAILED(hr = control->SetVideoClippingWindow(window))) return hr;
   if (FAILED(hr = control->SetAspectRatioMode(VMR9ARMode_LetterBox))) return hr;
   ComPtr<IVMRMixerControl9> mixer;
   ComPtr<IVMRAspectRatioControl9> aspect;
-  filter.As(&mixer);  // either may be missing
-  filter.As(&aspect);
-  Attach(filter.Get(), control.Get(), mixer.Get(), aspect.Get(), window);
+  filter->QueryInterface(IID_PPV_ARGS(&mixer));  // either may be missing
+  filter->QueryInterface(IID_PPV_ARGS(&aspect));
+  Attach(filter, control.Get(), mixer.Get(), aspect.Get(), window);
   return S_OK;
 }
 

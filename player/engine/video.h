@@ -54,8 +54,8 @@ class TVideoRender {
 class TVMR9 final : public TVideoRender {
  public:
   bool HasColorControl() override { return mixer_ != nullptr; }
-  // S_OK, or the HRESULT of the first step that failed (the wrapper is then left without
-  // controls; the filter may already be in the graph).
+  // S_OK, or the HRESULT of the first step that failed; the wrapper is then left without
+  // controls and the filter is not in the graph.
   HRESULT Initialize(IGraphBuilder* graph, HWND window) override;
   HRESULT UpdateVideoPosition(HWND window, const RECT& rect) override;
   HRESULT RepaintVideo(HWND window, HDC dc) override;
@@ -78,6 +78,7 @@ class TVMR9 final : public TVideoRender {
               IVMRAspectRatioControl9* aspect, HWND window);
 
  private:
+  HRESULT Configure(IBaseFilter* filter, HWND window);
   HRESULT SetColor(TColorProperty property, int32_t percent);
 
   Microsoft::WRL::ComPtr<IBaseFilter> filter_;              // to ask whether video is connected

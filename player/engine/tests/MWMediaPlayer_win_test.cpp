@@ -7,6 +7,8 @@
 #include <psapi.h>
 
 #include <array>
+#include <atomic>
+#include <thread>
 
 #include <cmath>
 #include <cstdlib>
@@ -66,6 +68,26 @@ TEST_F(EngineTest, OpenRefusesWhatIsNeitherAUrlNorAFile) {
   EXPECT_EQ(E_INVALIDARG, player_->Open(""));
   EXPECT_EQ(kStateClosed, player_->GetState());
   EXPECT_FALSE(player_->Graph);
+}
+
+// The file check keeps the system's error dialogs away on its own thread only: another thread
+// must never see the process-wide mode change, even while the check runs.
+TEST_F(EngineTest, TheFileCheckLeavesTheProcessErrorModeAlone) {
+  const UINT process_mode = ::SetErrorMode(0);
+  const DWORD thread_mode = ::GetThreadErrorMode();
+  std::atomic<bool> done{false}, changed{false};
+  std::thread watcher([&] {
+    while (!done)
+      if (::GetErrorMode() != 0) changed = true;
+  });
+  for (int i = 0; i < 300; ++i) player_->Open(TestDir() + "missing.wav");
+  ASSERT_EQ(S_OK, player_->Open(SampleFile(L"tone.wav")));
+  done = true;
+  watcher.join();
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(0u, ::GetErrorMode());
+  EXPECT_EQ(thread_mode, ::GetThreadErrorMode());
+  ::SetErrorMode(process_mode);
 }
 
 TEST_F(EngineTest, OpenReportsSFalseWhenNothingRenders) {

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "player/engine/EVR9.h"
+#include "player/engine/MWDirectShowUtils.h"
 #include "player/engine/MWMediaPlayer.h"
 
 namespace {
@@ -314,6 +315,59 @@ TEST_F(VideoRenderTest, AudioOnlyItemGetsNoEvrEither) {
   EXPECT_EQ(0, CountClass(player.Graph.Get(), kClsidEnhancedVideoRenderer));
   EXPECT_FALSE(player.HasVideo);
   EXPECT_FALSE(player.ColorControlsAvailable);
+}
+
+// Visible top-level windows of this process other than the given one.
+int OtherVisibleWindows(HWND except) {
+  struct Search {
+    HWND except;
+    int found;
+  } search{except, 0};
+  ::EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        if (pid == ::GetCurrentProcessId() && window != s->except && ::IsWindowVisible(window)) ++s->found;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// A handle that was a window once: SetVideoClippingWindow refuses it, the set-up fails after the
+// renderer has entered the graph.
+HWND StaleWindowHandle() {
+  HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ::DestroyWindow(window);
+  return window;
+}
+
+// A renderer whose set-up failed would stay in the graph in windowed mode, take the video and
+// show it in a window of its own.
+TEST_F(VideoRenderTest, AFailedSetUpTakesTheRendererOutOfTheGraph) {
+  const HWND stale = StaleWindowHandle();
+  ASSERT_FALSE(::IsWindow(stale));
+  ComPtr<IGraphBuilder> graph;
+  ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)));
+  TVMR9 vmr;
+  EXPECT_HRESULT_FAILED(vmr.Initialize(graph.Get(), stale));
+  EXPECT_TRUE(GraphFilters(graph.Get()).empty());
+  EXPECT_FALSE(vmr.HasColorControl());
+
+  // Through the engine: the item plays its audio, its video stays unconnected.
+  TMWMediaPlayer player(stale);
+  ASSERT_EQ(S_OK, player.Open(SampleFile(L"bars.avi")));
+  EXPECT_EQ(0, CountClass(player.Graph.Get(), CLSID_VideoMixingRenderer9));
+  EXPECT_FALSE(FindRenderer(player.Graph.Get(), MEDIATYPE_Video));
+  EXPECT_TRUE(FindRenderer(player.Graph.Get(), MEDIATYPE_Audio));
+  EXPECT_FALSE(player.HasVideo);
+  EXPECT_FALSE(player.ColorControlsAvailable);
+  player.Play();
+  for (int i = 0; i < 100 && player.GetCurrentPosition() < 3000000; ++i) Pump(20);
+  EXPECT_GE(player.GetCurrentPosition(), 3000000);
+  EXPECT_EQ(0, OtherVisibleWindows(window_.get()));
+  player.Close();
 }
 
 // The sample through the engine on a visible panel (one window for every on-screen check:
