@@ -4,18 +4,21 @@
 //
 // usage: qvrplay FILE|URL [--seconds N]   (N: stop after N seconds; default: play to the end)
 //        qvrplay --controls               (a gallery of the skinned controls)
+// Exit codes: 0 played (or shown), 1 the item cannot be opened, 2 the arguments are refused.
 #include <windows.h>
 
 #include <cstdio>
-#include <cwchar>
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "common/win/unique_resource.h"
 #include "player/app/console/ControlsGallery.h"
+#include "player/app/console/core/ConsoleArgs.h"
 #include "player/audio/MWAudioFilterFactory.h"
 #include "player/engine/MWMediaPlayer.h"
 #include "player/engine/UFilterBank.h"
+#include "player/engine/core/MWPlaybackRules.h"
 
 namespace {
 
@@ -78,13 +81,17 @@ void PumpMessages(DWORD milliseconds) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 2 && std::wcscmp(argv[1], L"--controls") == 0) return qvr::console::RunControlsGallery();
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: qvrplay FILE|URL [--seconds N] | qvrplay --controls\n");
+  // The engine takes UTF-8: every name the file system holds, not only the system code page's.
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(qvr::engine::WideToUtf8(argv[i]));
+  const qvr::console::TConsoleArgs parsed = qvr::console::ParseConsoleArgs(args);
+  if (parsed.Mode == qvr::console::TConsoleArgs::cmControls) return qvr::console::RunControlsGallery();
+  if (parsed.Mode == qvr::console::TConsoleArgs::cmUsage) {
+    if (!parsed.Error.empty()) std::fprintf(stderr, "qvrplay: %s\n", parsed.Error.c_str());
+    std::fprintf(stderr, "%s\n", qvr::console::kUsage);
     return 2;
   }
-  // The engine takes UTF-8: every name the file system holds, not only the system code page's.
-  const std::string name = qvr::engine::WideToUtf8(argv[1]);
+  const std::string& name = parsed.Name;
   // What we print is UTF-8 too; a console shows it right in that code page (pipes get the bytes).
   const UINT console_code_page = ::GetConsoleOutputCP();
   if (console_code_page) ::SetConsoleOutputCP(CP_UTF8);
@@ -94,9 +101,8 @@ int wmain(int argc, wchar_t** argv) {
       if (code_page) ::SetConsoleOutputCP(code_page);
     }
   } restore_console{console_code_page};
-  double limit = -1;
-  for (int i = 2; i + 1 < argc; ++i)
-    if (std::wcscmp(argv[i], L"--seconds") == 0) limit = std::wcstod(argv[i + 1], nullptr);
+  const double limit = parsed.Seconds;
+  const bool is_url = qvr::engine::IsStreamUrl(name);
 
   const HWND window = CreateVideoWindow();
   // Every graph gets the program's audio filter ("EQ Audio") in front of its audio renderer.
@@ -104,7 +110,11 @@ int wmain(int argc, wchar_t** argv) {
   qvr::engine::TMWMediaPlayer player(window, &audio_filters);
   g_player = &player;
   if (const HRESULT hr = player.Open(name); hr != S_OK) {
-    std::fprintf(stderr, "qvrplay: cannot open %s (0x%08lX)\n", name.c_str(), static_cast<unsigned long>(hr));
+    // The kind as the engine chooses its source: by content, else by extension.
+    qvr::engine::TMediaKind kind = is_url ? qvr::engine::mkUnknown : qvr::engine::DetectMediaType(name);
+    if (kind == qvr::engine::mkUnknown && !is_url) kind = qvr::engine::KindFromExtension(name);
+    std::fprintf(stderr, "qvrplay: cannot open %s: %s\n", name.c_str(),
+                 qvr::console::OpenFailureText(static_cast<uint32_t>(hr), is_url, kind).c_str());
     g_player = nullptr;
     ::DestroyWindow(window);
     return 1;
@@ -132,7 +142,11 @@ int wmain(int argc, wchar_t** argv) {
     const int64_t position = player.GetCurrentPosition();
     std::printf("Position: %.2f s  State: %s\n", Seconds(position), StateName(player.GetState()));
     std::fflush(stdout);
-    if (player.Duration > 0 && position >= player.Duration) break;  // the end of an item
+    // The end of an item: every stream rendered to its end, or the position at the duration. A
+    // file of zero length has nothing to play (a live stream's duration is 0 too: it goes on).
+    if (player.TakeCompletion()) break;
+    if (player.Duration > 0 && position >= player.Duration) break;
+    if (player.Duration <= 0 && !is_url) break;
     if (limit >= 0 && (::GetTickCount() - started) / 1000.0 >= limit) break;
   }
   player.Stop();

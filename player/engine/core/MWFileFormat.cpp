@@ -1,5 +1,6 @@
 #include "player/engine/core/MWFileFormat.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #ifdef _WIN32
@@ -53,6 +54,19 @@ bool TMWFile::Eof() {
   return false;
 }
 
+bool TMWMemoryFile::Seek(uint64_t position) {
+  position_ = position;
+  return true;
+}
+
+bool TMWMemoryFile::Read(void* buffer, size_t count, size_t* transferred) {
+  const size_t n = position_ < size_ ? std::min<uint64_t>(count, size_ - position_) : 0;
+  if (n) std::memcpy(buffer, data_ + position_, n);
+  position_ += n;
+  if (transferred) *transferred = n;
+  return true;
+}
+
 namespace {
 
 // The detection's 8-byte window: each read overwrites its first bytes, a short read leaves the
@@ -71,6 +85,20 @@ class Window {
   TMWCustomFile& file_;
   unsigned char bytes_[8] = {};
 };
+
+// The major brand of an ISO media "ftyp" box (window bytes 4..7) that the MP4 source reads:
+// QuickTime, the MPEG-4 and ISO base brands, the iTunes audio and video brands, AVC, DASH
+// segments, Flash video's F4V and the 3GPP/3GPP2 families ("3gp4", "3gp6", "3g2a", ...).
+bool IsMp4Brand(const Window& w) {
+  static constexpr const char* kBrands[] = {"mp41", "mp42", "isom", "iso2", "iso3", "iso4", "iso5", "iso6",
+                                            "M4A ",  "M4V ", "avc1", "dash", "f4v "};
+  char brand[4];
+  for (size_t i = 0; i < 4; ++i) brand[i] = static_cast<char>(w[4 + i]);
+  for (const char* known : kBrands)
+    if (std::memcmp(brand, known, 4) == 0) return true;
+  // "qt" alone was always taken, whatever follows it.
+  return std::memcmp(brand, "qt", 2) == 0 || std::memcmp(brand, "3gp", 3) == 0 || std::memcmp(brand, "3g2", 3) == 0;
+}
 
 }  // namespace
 
@@ -104,14 +132,14 @@ TMediaKind DetectMediaType(TMWCustomFile& file) {
     return (w[1] == 0xF8 && w[2] == 0x00 && w[3] == 0x00) ? mkMpeg2Program : mkUnknown;
   }
   w.ReadAt(4, 8);
-  if (w.Is("moov", 4) || w.Is("ftypqt", 6) || w.Is("ftypmp42", 8) || w.Is("ftyp3gp4", 8) || w.Is("ftypisom", 8))
-    return mkMp4;
+  if (w.Is("moov", 4) || (w.Is("ftyp", 4) && IsMp4Brand(w))) return mkMp4;
   w.ReadAt(8, 8);
   if (w.Is("matroska", 8)) return mkMatroska;
   w.ReadAt(0, 4);
   static constexpr unsigned char kAsfHeader[4] = {0x30, 0x26, 0xB2, 0x75};
   if (w.Is(kAsfHeader)) return mkAsf;  // tested after the MPEG audio sync, and wins
-  if ((w[0] == 0xFF && (w[1] & 0xE0) == 0xE0) || (w.Is("ID3", 3) && w[3] == 0x03)) return mkMpegAudio;
+  // An ID3v2 tag in front of MPEG audio: major versions 2, 3 and 4 exist.
+  if ((w[0] == 0xFF && (w[1] & 0xE0) == 0xE0) || (w.Is("ID3", 3) && w[3] >= 0x02 && w[3] <= 0x04)) return mkMpegAudio;
   return mkUnknown;
 }
 

@@ -59,6 +59,23 @@ class TMWFile final : public TMWCustomFile {
   int last_result_ = 0;
 };
 
+// Bytes held in memory (not copied: they must outlive the reader). Like a file, a seek beyond
+// the end succeeds and the reads there are empty.
+class TMWMemoryFile final : public TMWCustomFile {
+ public:
+  TMWMemoryFile(const void* data, size_t size) : data_(static_cast<const unsigned char*>(data)), size_(size) {}
+
+  bool Opened() const override { return true; }
+  bool Seek(uint64_t position) override;
+  bool Read(void* buffer, size_t count, size_t* transferred = nullptr) override;
+  bool Eof() override { return position_ >= size_; }
+
+ private:
+  const unsigned char* data_;
+  size_t size_;
+  uint64_t position_ = 0;
+};
+
 TMediaKind DetectMediaType(TMWCustomFile& file);
 TMediaKind DetectMediaType(const std::string& fileName);
 

@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 
 namespace qvr::engine {
 namespace {
@@ -31,7 +32,8 @@ TMediaKind KindFromExtension(std::string_view name) {
   if (EndsWithNoCase(name, ".flv")) return mkFlv;
   if (EndsWithNoCase(name, ".webm")) return mkWebM;
   if (EndsWithNoCase(name, ".mkv")) return mkMatroska;
-  if (EndsWithNoCase(name, ".mov")) return mkMp4;
+  for (std::string_view extension : {".mov", ".mp4", ".m4a", ".m4v"})
+    if (EndsWithNoCase(name, extension)) return mkMp4;
   return mkUnknown;
 }
 

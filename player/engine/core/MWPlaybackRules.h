@@ -15,7 +15,7 @@ namespace qvr::engine {
 bool IsStreamUrl(std::string_view name);
 
 // The container kind an extension stands for when the content said nothing:
-// ".flv", ".webm", ".mkv", ".mov" (any letter case); mkUnknown otherwise.
+// ".flv", ".webm", ".mkv", ".mov", ".mp4", ".m4a", ".m4v" (any letter case); mkUnknown otherwise.
 TMediaKind KindFromExtension(std::string_view name);
 
 // The private source filter that opens a container kind; null for kinds without one

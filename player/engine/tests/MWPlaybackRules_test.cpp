@@ -30,7 +30,11 @@ TEST(PlaybackRules, ExtensionsChooseAPrivateSource) {
   EXPECT_EQ(mkWebM, KindFromExtension("clip.webm"));
   EXPECT_EQ(mkMatroska, KindFromExtension("clip.Mkv"));
   EXPECT_EQ(mkMp4, KindFromExtension("clip.mov"));
-  EXPECT_EQ(mkUnknown, KindFromExtension("clip.mp4"));
+  EXPECT_EQ(mkMp4, KindFromExtension("clip.mp4"));
+  EXPECT_EQ(mkMp4, KindFromExtension("C:\\Music\\song.M4A"));
+  EXPECT_EQ(mkMp4, KindFromExtension("/v/clip.m4v"));
+  EXPECT_EQ(mkUnknown, KindFromExtension("clip.mp4.part"));
+  EXPECT_EQ(mkUnknown, KindFromExtension("clip.m4"));
   EXPECT_EQ(mkUnknown, KindFromExtension("C:\\a.flv\\clip"));
   EXPECT_EQ(mkUnknown, KindFromExtension("flv"));
 
