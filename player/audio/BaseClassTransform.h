@@ -37,6 +37,7 @@ class TBCTransformFilter : public TBCBaseFilter {
 
   // Hooks, in slot order.
   virtual HRESULT Transform(IMediaSample* in, IMediaSample* out);
+  // A check only: it also answers QueryAccept and checks on pins that do not stream.
   virtual HRESULT CheckInputType(const AM_MEDIA_TYPE* type) = 0;
   virtual HRESULT CheckTransform(const AM_MEDIA_TYPE* in, const AM_MEDIA_TYPE* out) = 0;
   virtual HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) = 0;

@@ -125,9 +125,17 @@ HRESULT TMWAudioFilterInputPin::Receive(IMediaSample* sample) {
   if (IsInactive()) return E_FAIL;
   TBCAutoLock receive(FOwner->ReceiveLock());
   if (IsInactive()) return E_FAIL;
+  // Before the base class checks whether the pin is flushing (see TMWFlushEpoch).
+  FOwner->FSampleEpoch = FOwner->FFlushEpoch.Admit();
   HRESULT hr = TBCBaseInputPin::Receive(sample);
   if (hr == S_OK) hr = FOwner->Receive(sample);
   return hr;
+}
+
+HRESULT TMWAudioFilterInputPin::SetMediaType(const AM_MEDIA_TYPE* type) {
+  const HRESULT hr = TBCTransformInputPin::SetMediaType(type);
+  if (FAILED(hr) || IsInactive()) return hr;
+  return FOwner->AcceptInputType(type);
 }
 
 HRESULT TMWAudioFilterInputPin::EndOfStream() {
@@ -167,7 +175,7 @@ HRESULT TMWAudioFilterOutputPin::SetMediaType(const AM_MEDIA_TYPE* type) {
   TBCMediaType offered;
   if (FOwner->GetMediaType(0, offered.ptr()) != S_OK || !BCEqualMediaTypes(offered.get(), *type))
     return VFW_E_TYPE_NOT_ACCEPTED;
-  const HRESULT hr = FOwner->CheckInputType(type);
+  const HRESULT hr = FOwner->AcceptInputType(type);
   if (FAILED(hr)) return hr;
   return TBCTransformOutputPin::SetMediaType(type);
 }
@@ -321,16 +329,26 @@ HRESULT TMWAudioFilter::StartStreaming() {
 
 // ---- Types --------------------------------------------------------------------------------------
 
-HRESULT TMWAudioFilter::CheckInputType(const AM_MEDIA_TYPE* type) {
+HRESULT TMWAudioFilter::DescribeInputType(const AM_MEDIA_TYPE* type, TMWAudioFormat& format) {
   if (!type) return E_POINTER;
   const HRESULT hr = CheckTypeGuids(*type);
   if (hr != S_OK) return hr;
   TMWWaveDescription wave;
-  TMWAudioFormat format{};
   if (!ReadWave(*type, wave) || DescribeWaveFormat(ToMW(type->subtype), wave, format) != TMWTypeVerdict::Accepted)
     return VFW_E_TYPE_NOT_ACCEPTED;
-  RecordInputType(*type, format);
   return S_OK;
+}
+
+HRESULT TMWAudioFilter::CheckInputType(const AM_MEDIA_TYPE* type) {
+  TMWAudioFormat format{};
+  return DescribeInputType(type, format);
+}
+
+HRESULT TMWAudioFilter::AcceptInputType(const AM_MEDIA_TYPE* type) {
+  TMWAudioFormat format{};
+  const HRESULT hr = DescribeInputType(type, format);
+  if (hr == S_OK) RecordInputType(*type, format);
+  return hr;
 }
 
 void TMWAudioFilter::RecordInputType(const AM_MEDIA_TYPE& type, TMWAudioFormat format) {
@@ -462,11 +480,17 @@ HRESULT TMWAudioFilter::Transform(IMediaSample* in, IMediaSample* out) {
   if (in->GetMediaType(&in_type) == S_OK && in_type) out->SetMediaType(in_type);
   BCDeleteMediaType(in_type);
 
+  // The first sample after a flush starts from clear history, whatever came before it.
+  if (FFlushEpoch.StartsNewEpoch(FSampleEpoch)) {
+    if (FEqualizer) FEqualizer->ClearHistory();
+    FHistory.Reset();
+  }
+
   // 2. A format change from upstream.
   AM_MEDIA_TYPE* out_type = nullptr;
   if (out->GetMediaType(&out_type) == S_OK && out_type) {
     FFormatChanging = true;
-    const HRESULT hr = CheckInputType(out_type);
+    const HRESULT hr = AcceptInputType(out_type);
     if (FAILED(hr)) {
       FFormatChanging = false;
       BCDeleteMediaType(out_type);
@@ -491,7 +515,7 @@ HRESULT TMWAudioFilter::Transform(IMediaSample* in, IMediaSample* out) {
   if (FTypeChangePending.exchange(false)) {
     TBCMediaType active_type;
     if (ActiveTypeDiffers(active_type)) {
-      CheckInputType(&active_type.get());
+      AcceptInputType(&active_type.get());
       out->SetMediaType(active_type.ptr());
       FHistory.Prepare(FFormat.Load());
       FHistory.Reset();
@@ -507,7 +531,6 @@ HRESULT TMWAudioFilter::Transform(IMediaSample* in, IMediaSample* out) {
   if (!pass_through && FView.Enabled && FEqualizer) {
     if (FView.PreAmp != kPreAmpUnity)
       AmplifyPCM(data, static_cast<size_t>(length), format.BitsPerSample, FView.PreAmp, is_float, format.Channels);
-    if (FClearEqualizerHistory.exchange(false)) FEqualizer->ClearHistory();
     FEqualizer->Equalize(data, static_cast<size_t>(length), format.BitsPerSample, FView.EqDirty, FView.Gains.data(),
                          is_float, format.Channels);
     out->SetActualDataLength(length);
@@ -561,7 +584,7 @@ HRESULT TMWAudioFilter::EndOfStream() {
 HRESULT TMWAudioFilter::BeginFlush() {
   FFlushing = true;
   FHistory.Reset();
-  FClearEqualizerHistory = true;  // the streaming thread clears it before its next buffer
+  FFlushEpoch.Begin();  // after the pin refuses samples: the next sample admitted starts clear
   if (ComPtr<IMWAudioFilterPCMCallBack> callback = Callback()) callback->OnFlush();
   return TBCTransformFilter::BeginFlush();
 }

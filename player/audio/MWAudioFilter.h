@@ -21,10 +21,10 @@
 //                them is held while calling out)
 // The streaming thread never takes the filter lock: what Transform needs from the user-interface
 // thread is handed over through the settings (a snapshot per buffer, TMWAudioSettings), atomics
-// (running, flushing, format changing, type change pending, navigator quirk, Inactive flags) and
-// the format lock. That is what makes a format change inside Transform (which runs CheckInputType
-// under the receive lock) safe against Stop (filter lock, then receive lock): CheckInputType
-// takes only the format lock. Pins are added and the active pin changes only while the graph is
+// (running, flushing, format changing, type change pending, navigator quirk, Inactive flags, the
+// flush epoch) and the format lock. That is what makes a format change inside Transform (which
+// runs AcceptInputType under the receive lock) safe against Stop (filter lock, then receive
+// lock): AcceptInputType takes only the format lock. Pins are added and the active pin changes only while the graph is
 // stopped, under both the filter and the receive lock, so either lock suffices to read the pin
 // list; the active pin itself is an atomic read by anyone.
 // The graph's thread never takes the receive lock outside Stop and the stopped-only changes
@@ -50,6 +50,7 @@
 #include "player/audio/core/MWAudioFormat.h"
 #include "player/audio/core/MWAudioSettings.h"
 #include "player/audio/core/MWEqualizer.h"
+#include "player/audio/core/MWFlushEpoch.h"
 #include "player/audio/core/MWPcmHistory.h"
 #include "player/audio/core/MWStreamNames.h"
 
@@ -65,6 +66,8 @@ class TMWAudioFilterInputPin : public TBCTransformInputPin {
 
   HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
   HRESULT CompleteConnect(IPin* receivePin) override;
+  // The connection type becomes the filter's input format when this pin is the one heard.
+  HRESULT SetMediaType(const AM_MEDIA_TYPE* type) override;
   // Under the receive lock; E_FAIL (and the sample dropped) on an Inactive pin.
   HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override;
   // Only the active pin's end of stream goes downstream.
@@ -172,6 +175,12 @@ class TMWAudioFilter : public TBCTransformFilter, public IMWAudioFilterInterface
   HRESULT InputConnected(TMWAudioFilterInputPin* pin);
   // Makes pin `index` the only active one (graph stopped; takes both locks).
   void SelectStream(int index);
+  // CheckInputType's verdict and, when accepted, the format the type describes.
+  HRESULT DescribeInputType(const AM_MEDIA_TYPE* type, TMWAudioFormat& format);
+  // A type really set (a connection, or a change delivered with a sample): checks it and, when
+  // accepted, records it as the input format. CheckInputType only checks: a QueryAccept or a
+  // check on an Inactive pin must not change the format being processed.
+  HRESULT AcceptInputType(const AM_MEDIA_TYPE* type);
   // Records an accepted input type; calls OnFormatChange outside the format lock.
   void RecordInputType(const AM_MEDIA_TYPE& type, TMWAudioFormat format);
   // The connection type of the active pin differs from the current input type.
@@ -190,7 +199,7 @@ class TMWAudioFilter : public TBCTransformFilter, public IMWAudioFilterInterface
   std::mutex FFormatLock;
   TMWPublishedFormat FFormat;       // what GetAudioFormat and the callback point at
   TMWAudioFormat FAnnounced{};      // last format given to OnFormatChange
-  TBCMediaType FCurrentInputType;   // last type CheckInputType accepted
+  TBCMediaType FCurrentInputType;   // last type AcceptInputType recorded
 
   std::mutex FCallbackLock;
   Microsoft::WRL::ComPtr<IMWAudioFilterPCMCallBack> FCallback;
@@ -203,13 +212,15 @@ class TMWAudioFilter : public TBCTransformFilter, public IMWAudioFilterInterface
   std::atomic<bool> FFormatChanging{false};
   std::atomic<bool> FNavigatorQuirk{false};
   std::atomic<bool> FFirstSample{true};
-  std::atomic<bool> FClearEqualizerHistory{false};
+  // Each flush opens an epoch; the equaliser's overlap and the PCM history belong to one.
+  TMWFlushEpoch FFlushEpoch;
 
   // Streaming thread only (under the receive lock).
   TMWAudioSettingsView FView;
+  uint32_t FSampleEpoch = 0;  // the epoch the sample in progress was admitted in
   // This filter's own equaliser rather than the process-wide one, whose history two filters
-  // streaming at once (two graphs) would share and corrupt. BeginFlush, which may not wait for
-  // the receive lock, asks for its history to be cleared through FClearEqualizerHistory.
+  // streaming at once (two graphs) would share and corrupt. BeginFlush may not wait for the
+  // receive lock: the first sample of a later flush epoch clears its history.
   std::unique_ptr<TMWEqualizer> FEqualizer;
   int64_t FLastDuration = 0;
 };

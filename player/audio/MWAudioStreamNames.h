@@ -6,6 +6,7 @@
 // Called by the audio filter on the graph's thread while its output pin connects.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "common/win/DirectShow.h"
@@ -14,17 +15,26 @@
 namespace qvr::audio {
 
 // {03E98D51-DDE7-43AA-B70C-42EF84A3A23D}: track information offered by some splitters. Only the
-// track count and each track's type, default flag, language code and name are used.
+// track count and each track's type, default flag, language code and name are used. The record
+// is byte-packed, as the splitters declare it: they fill it by that layout, whatever ours is.
+#pragma pack(push, 1)
 struct TMWTrackElement {
-  WORD Size;  // sizeof(TMWTrackElement), set by the caller
+  WORD Size;  // sizeof(TMWTrackElement), set by the caller (the splitters set it again)
   BYTE Type;  // 1 video, 2 audio, ...
-  BYTE FlagDefault;
-  BYTE FlagForced;
-  BYTE FlagLacing;
+  BOOL FlagDefault;
+  BOOL FlagForced;
+  BOOL FlagLacing;
   UINT MinCache;
   UINT MaxCache;
   CHAR Language[4];  // ISO 639-2, zero-terminated
 };
+#pragma pack(pop)
+static_assert(sizeof(TMWTrackElement) == 27, "the splitters' track record is 27 bytes");
+static_assert(offsetof(TMWTrackElement, Type) == 2 && offsetof(TMWTrackElement, FlagDefault) == 3 &&
+                  offsetof(TMWTrackElement, FlagForced) == 7 && offsetof(TMWTrackElement, FlagLacing) == 11 &&
+                  offsetof(TMWTrackElement, MinCache) == 15 && offsetof(TMWTrackElement, MaxCache) == 19 &&
+                  offsetof(TMWTrackElement, Language) == 23,
+              "the splitters' track record is byte-packed");
 
 struct ITrackInfo : public IUnknown {
   virtual UINT STDMETHODCALLTYPE GetTrackCount() = 0;

@@ -675,6 +675,10 @@ HRESULT TTestSourcePin::DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME s
   return FPeer ? FPeer->NewSegment(start, stop, rate) : VFW_E_NOT_CONNECTED;
 }
 
+HRESULT TTestSourcePin::QueryPeerAccept(const TTestType& type) {
+  return FPeer ? FPeer->QueryAccept(&type.Type) : VFW_E_NOT_CONNECTED;
+}
+
 void TTestSourcePin::SeekTo(size_t frame) {
   FPosition = frame;
   FSegmentFrame = frame;
@@ -809,12 +813,36 @@ HRESULT TTestSource::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
   return S_OK;
 }
 
+namespace {
+
+// The track record as the splitters declare and fill it, independent of the filter's own
+// declaration: byte-packed, 27 bytes.
+#pragma pack(push, 1)
+struct TPublishedTrackElement {
+  WORD Size;
+  BYTE Type;
+  BOOL FlagDefault;
+  BOOL FlagForced;
+  BOOL FlagLacing;
+  UINT MinCache;
+  UINT MaxCache;
+  CHAR Language[4];
+};
+#pragma pack(pop)
+
+}  // namespace
+
+// As the splitters do: the whole record of their layout is cleared and its size set.
 BOOL TTestSource::GetTrackInfo(UINT track, audio::TMWTrackElement* element) {
   if (track >= Tracks.size() || !element) return FALSE;
-  element->Type = Tracks[track].Type;
-  element->FlagDefault = Tracks[track].Default ? 1 : 0;
-  std::memset(element->Language, 0, sizeof element->Language);
-  std::memcpy(element->Language, Tracks[track].Language, std::min<size_t>(3, std::strlen(Tracks[track].Language)));
+  auto* record = reinterpret_cast<TPublishedTrackElement*>(element);
+  std::memset(record, 0, sizeof *record);
+  record->Size = sizeof *record;
+  record->Type = Tracks[track].Type;
+  record->FlagDefault = Tracks[track].Default ? TRUE : FALSE;
+  record->MinCache = 1;
+  record->MaxCache = 0x01010101;  // non-zero bytes right before the language
+  std::memcpy(record->Language, Tracks[track].Language, std::min<size_t>(3, std::strlen(Tracks[track].Language)));
   return TRUE;
 }
 
@@ -874,6 +902,7 @@ HRESULT TTestCallback::OnPCMData(BYTE* data, int32_t length, int32_t* newLength,
 HRESULT TTestCallback::OnFormatChange(TMWAudioFormat* format) {
   ++FormatChanges;
   if (format) LastFormat = *format;
+  if (DuringFormatChange) DuringFormatChange();
   return S_OK;
 }
 

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -255,6 +256,9 @@ class TTestSourcePin final : public IPin, public IMediaSeeking {
   HRESULT DeliverBeginFlush();
   HRESULT DeliverEndFlush();
   HRESULT DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
+  // Asks the connected input whether it would take `type` (IPin::QueryAccept), as a source
+  // probing a format change does.
+  HRESULT QueryPeerAccept(const TTestType& type);
   IMediaSample* LastSample() const { return FLastSample; }
   size_t Position() const { return FPosition; }  // in frames
   const TTestType& Type() const { return FType; }
@@ -370,6 +374,8 @@ class TTestCallback final : public TPeerObject, public IMWAudioFilterPCMCallBack
   static constexpr int kKeep = INT32_MIN;
   std::atomic<int> ShortenTo{kKeep};  // else: the new length it answers for every buffer
   TMWAudioFormat LastFormat{};     // of the last OnFormatChange
+  // Runs inside OnFormatChange (on the thread that calls it), when set.
+  std::function<void()> DuringFormatChange;
   // The largest |sample| of 16-bit buffers since the last ResetPeak, and the last sample seen.
   std::atomic<int> Peak{0};
   std::atomic<int> LastSample{0};

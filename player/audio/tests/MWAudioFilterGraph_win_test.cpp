@@ -256,6 +256,18 @@ TEST_F(AudioGraphTest, TheEngineFindsEQAudioAndItsEqualiserChangesWhatIsHeard) {
   }
 }
 
+TEST_F(AudioGraphTest, EqualiserBandsOutsideTheTenReadFlatAndStoreNothing) {
+  THiddenWindow window;
+  qvr::audio::TMWAudioFilterFactory factory;
+  qvr::engine::TMWMediaPlayer player(window.get(), &factory);
+  for (int i = 0; i < 10; ++i) player.SetEqBand(i, static_cast<int8_t>(i + 1));
+  for (const int outside : {-1, 10, 11}) {
+    player.SetEqBand(outside, 77);
+    EXPECT_EQ(0, player.GetEqBand(outside)) << outside;
+  }
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(i + 1, player.GetEqBand(i)) << i;
+}
+
 TEST_F(AudioGraphTest, TenThousandEqualiserChangesWhileStreamingStoppingAndStarting) {
   using namespace qvr::media;
   const std::string path = TestFile("long.wav");

@@ -3,7 +3,10 @@
 // upstream, and the stream switcher (pin growth, IAMStreamSelect, stream names).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 #include "player/audio/tests/AudioWinTestSupport.h"
@@ -312,6 +315,55 @@ TEST_F(AudioFilterTest, FormatChangesFromUpstreamGoDownstreamWithTheSample) {
   chain.control->SetPCMCallBack(nullptr);
 }
 
+int LoudestSample(const std::vector<uint8_t>& pcm16) {
+  int loudest = 0;
+  for (size_t i = 0; i + 1 < pcm16.size(); i += 2) {
+    int16_t s;
+    std::memcpy(&s, &pcm16[i], 2);
+    loudest = std::max(loudest, std::abs(static_cast<int>(s)));
+  }
+  return loudest;
+}
+
+TEST_F(AudioFilterTest, TheFirstSampleAfterAFlushStartsFromClearHistory) {
+  // A tone, then silence from the middle on: a seek into the silence must sound silent.
+  auto pcm = SinePcm16({8000, 8000}, 44100, 44100, 440);
+  std::fill(pcm.begin() + static_cast<std::ptrdiff_t>(pcm.size() / 2), pcm.end(), 0);
+  TChain chain(kStereo, GUID_NULL, 0, pcm);
+  auto callback = Adopt(new TTestCallback());
+  chain.ConnectAll();
+  chain.control->SetPCMCallBack(callback.Get());
+  chain.control->SetEQEnabled(TRUE);
+  ASSERT_EQ(S_OK, chain.graph.Pause());
+  DeliverAll(chain, 2);
+  // The seek's flush begins while a sample from before it is inside the filter, ahead of the
+  // equaliser: its format change calls back on the streaming thread, and the flush begins there.
+  const TTestType other = WaveType(2, 48000, 16);
+  TTestSourcePin::TOptions change;
+  change.AttachType = &other;
+  callback->DuringFormatChange = [&] { EXPECT_EQ(S_OK, chain.out->DeliverBeginFlush()); };
+  chain.out->Deliver(change);
+  callback->DuringFormatChange = nullptr;
+  ASSERT_EQ(1, callback->Flushes.load());
+  ASSERT_EQ(S_OK, chain.out->DeliverEndFlush());
+  chain.sink->ClearRecords();
+  chain.out->SeekTo(30000);
+  ASSERT_EQ(S_OK, chain.out->Deliver());
+  const auto samples = chain.sink->Samples();
+  ASSERT_EQ(1u, samples.size());
+  EXPECT_EQ(0, LoudestSample(samples[0].Data));
+  chain.control->SetPCMCallBack(nullptr);
+}
+
+TEST_F(AudioFilterTest, AFormatTooWideForOneBufferConnectsNoOutput) {
+  // 8 s of 3044 channels of 32 bits take 4 295 692 800 bytes: 725 504 once cut to 32 bits.
+  TChain chain(WaveType(3044, 44100, 32), GUID_NULL, 0, std::vector<uint8_t>(3044 * 4, 0));
+  ASSERT_EQ(S_OK, chain.ConnectInput());
+  EXPECT_NE(S_OK, chain.ConnectOutput());
+  ComPtr<IPin> peer;
+  EXPECT_EQ(VFW_E_NOT_CONNECTED, chain.output->ConnectedTo(&peer));
+}
+
 // ---- Streams ------------------------------------------------------------------------------------
 
 // A two-stream source -> "EQ Audio" -> sink; the second stream joins after the output.
@@ -492,6 +544,45 @@ TEST_F(AudioFilterTest, StreamNamesComeFromTheSourcesThatGiveThem) {
     EXPECT_EQ(c.Names[0], info.achName);
     info.pFilter->Release();
   }
+}
+
+TEST_F(AudioFilterTest, AFormatCheckLeavesTheFormatBeingProcessedAlone) {
+  // A source that asks mid-stream whether other formats would do: they would, but the stream
+  // goes on in its own, through the equaliser and for the callback alike.
+  const std::vector<double> amplitudes = {8000, -5000};
+  const auto tone = SinePcm16(amplitudes, 44100, 44100, 440);
+  TChain chain(kStereo, GUID_NULL, 0, tone);
+  auto callback = Adopt(new TTestCallback());
+  chain.control->SetPCMCallBack(callback.Get());
+  chain.ConnectAll();
+  chain.control->SetEQEnabled(TRUE);
+  ASSERT_EQ(S_OK, chain.graph.Pause());
+  ASSERT_EQ(S_OK, chain.out->Deliver());
+  for (const TTestType& probe : {WaveType(6, 48000, 16), WaveType(1, 22050, 8)}) {
+    EXPECT_EQ(S_OK, chain.out->QueryPeerAccept(probe));
+    ASSERT_EQ(S_OK, chain.out->Deliver());
+  }
+  DeliverAll(chain, 5);
+  TMWAudioFormat* format = nullptr;
+  chain.control->GetAudioFormat(&format);
+  EXPECT_EQ(44100, format->SampleRate);
+  EXPECT_EQ(2, format->Channels);
+  EXPECT_EQ(16, format->BitsPerSample);
+  EXPECT_EQ(1, callback->FormatChanges.load());
+  EXPECT_EQ(44100, callback->LastFormat.SampleRate);
+  const auto out = Concatenate(chain.sink->Samples());
+  for (int c = 0; c < 2; ++c)
+    EXPECT_LT(Deviation(tone, out, 2, c, 256, 1.0, 1024), 0.01 * std::abs(amplitudes[static_cast<size_t>(c)])) << c;
+  chain.control->SetPCMCallBack(nullptr);
+
+  // Nor does a second stream that connects while the first is heard.
+  TTwoStreams streams;
+  streams.source->AddPin(kStereo, ConstantPcm16(2, 4410, 1));
+  streams.source->AddPin(WaveType(6, 48000, 16), ConstantPcm16(6, 4800, 2));
+  streams.Connect();
+  streams.control->GetAudioFormat(&format);
+  EXPECT_EQ(44100, format->SampleRate);
+  EXPECT_EQ(2, format->Channels);
 }
 
 }  // namespace

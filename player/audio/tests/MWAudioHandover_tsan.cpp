@@ -4,6 +4,7 @@
 // any data race; the checks here fail it on a torn snapshot. A plain program (no GoogleTest):
 // everything it links is built with -fsanitize=thread.
 #include <array>
+#include <chrono>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,8 @@
 
 #include "player/audio/core/MWAudioFormat.h"
 #include "player/audio/core/MWAudioSettings.h"
+#include "player/audio/core/MWEqualizer.h"
+#include "player/audio/core/MWFlushEpoch.h"
 #include "player/audio/core/MWPcmHistory.h"
 
 namespace {
@@ -111,7 +114,53 @@ void FormatHandOver() {
 
 }  // namespace
 
+// Seeks between a tone and silence while the streaming thread equalises at full speed; a flush
+// may begin in the middle of a buffer. Silence only ever follows a flush, so every silent buffer
+// must come out silent: any sample left is the old position's tail.
+void FlushEpochs() {
+  TMWEqualizer equalizer;
+  TMWFlushEpoch epoch;
+  std::atomic<bool> flushing{false}, silent{false}, done{false};
+  std::atomic<int> parked{0}, resumed{0};
+  std::thread streaming([&] {
+    std::vector<int16_t> buffer(2 * 1000);
+    bool dirty = false;
+    while (!done) {
+      const uint32_t admitted = epoch.Admit();  // before the flushing check, as the pin does
+      if (flushing) {
+        ++parked;
+        while (flushing && !done) std::this_thread::yield();
+        ++resumed;
+        continue;
+      }
+      const bool quiet = silent;
+      for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = quiet ? 0 : static_cast<int16_t>(i % 2 ? 8000 : -8000);
+      if (epoch.StartsNewEpoch(admitted)) equalizer.ClearHistory();
+      equalizer.Equalize(reinterpret_cast<uint8_t*>(buffer.data()), buffer.size() * 2, 16, dirty, nullptr, false, 2);
+      if (quiet)
+        for (const int16_t sample : buffer)
+          if (sample != 0) {
+            Check(false, "a silent buffer after a flush carries the old position's tail");
+            break;
+          }
+    }
+  });
+  for (int seek = 0; seek < 200; ++seek) {
+    const int before = parked;
+    flushing = true;  // the pin refuses samples, then the flush opens its epoch
+    epoch.Begin();
+    while (parked == before) std::this_thread::yield();  // the source's thread has stopped
+    silent = seek % 2 == 0;
+    flushing = false;
+    while (resumed != parked) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::microseconds(seek % 7 * 50));
+  }
+  done = true;
+  streaming.join();
+}
+
 int main() {
+  FlushEpochs();
   SettingsHandOver();
   HistoryHandOver();
   FormatHandOver();
