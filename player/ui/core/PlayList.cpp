@@ -396,8 +396,11 @@ std::error_code TPlayList::LoadPlaylist(const std::string& path) {
   const std::string text = DecodePlaylistFile(bytes, FFileSystem.SystemCodePage());
   // Keys of the lines decided so far. An existence check is a trip to the file system (about
   // 0.1 ms under Wine, against microseconds for the key), and lists name a file many times.
+  // The same text again needs not even its key (which converts the path twice on Windows).
   std::unordered_set<std::string> decided;
+  std::unordered_set<std::string_view> seenText;
   for (std::string_view view : SplitPlaylistText(text)) {
+    if (!seenText.insert(view).second) continue;
     std::string line = PathFromFileUri(view);
     if (line.empty()) line = view;
     std::string key = FFileSystem.PathKey(line);
