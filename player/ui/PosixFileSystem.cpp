@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <memory>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace qvr::ui {
 namespace {
@@ -133,6 +135,37 @@ std::string TPosixFileSystem::PathKey(std::string_view path) const {
   for (char& c : key)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return key;
+}
+
+std::string TPosixFileSystem::ResolveBesidePlaylist(const std::string& playlist, std::string_view path) {
+  if (path.empty() || path[0] == '/' || path.find("://") != std::string_view::npos) return {};
+  std::string joined;
+  if (playlist.empty() || playlist[0] != '/') {
+    char cwd[4096];
+    if (!::getcwd(cwd, sizeof cwd)) return {};
+    joined = cwd;
+    joined += '/';
+  }
+  joined += playlist;
+  joined.resize(joined.rfind('/') + 1);
+  joined += path;
+  // Fold ".", ".." and doubled separators.
+  std::vector<std::string_view> parts;
+  std::string_view rest = joined;
+  while (!rest.empty()) {
+    const size_t slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  std::string full;
+  for (std::string_view part : parts) (full += '/') += part;
+  return full.empty() ? "/" : full;
 }
 
 }  // namespace qvr::ui

@@ -20,6 +20,8 @@ class TPosixFileSystem : public IFileSystem {
   std::string JoinPath(std::string_view folder, std::string_view name) const override;
   std::string PathKey(std::string_view path) const override;
   const ITextCodePage& SystemCodePage() const override { return FCodePage; }
+  // Lexically, from the current folder when `playlist` is relative; symbolic links are not followed.
+  std::string ResolveBesidePlaylist(const std::string& playlist, std::string_view path) override;
 
  protected:
   // Writes all of `data` to `fd`; 0 or an errno value. Tests override it to fail part-way.

@@ -16,6 +16,27 @@ std::error_code Win32Error(DWORD code) { return {static_cast<int>(code), std::sy
 
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(Utf8ToWide(path).c_str()); }
 
+// GetFullPathNameW: "." and ".." folded, "/" turned into a backslash; empty on failure.
+std::wstring FullPathName(const std::wstring& path) {
+  std::wstring full(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) return {};
+    if (n < full.size()) {
+      full.resize(n);
+      return full;
+    }
+    full.resize(n);  // n counts the terminating NUL when the buffer was too small
+  }
+  return {};
+}
+
+// Neither rooted (a leading backslash or "/", which a server path has too) nor with a drive; any
+// ":" (a drive, a scheme such as "http:", a stream name) rules a path out.
+bool IsRelativePath(std::string_view path) {
+  return !path.empty() && path[0] != '\\' && path[0] != '/' && path.find(':') == std::string_view::npos;
+}
+
 }  // namespace
 
 bool TWin32FileSystem::FileExists(const std::string& path) {
@@ -124,6 +145,16 @@ std::string TWin32FileSystem::PathKey(std::string_view path) const {
   std::wstring key = Utf8ToWide(path);
   if (!key.empty()) ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
   return WideToUtf8(key);
+}
+
+std::string TWin32FileSystem::ResolveBesidePlaylist(const std::string& playlist, std::string_view path) {
+  if (!IsRelativePath(path)) return {};
+  std::wstring folder = FullPathName(Utf8ToWide(playlist));
+  const size_t separator = folder.find_last_of(L'\\');
+  if (separator == std::wstring::npos) return {};
+  folder.resize(separator + 1);
+  const std::wstring full = FullPathName(folder + Utf8ToWide(path));
+  return full.empty() ? std::string() : WideToUtf8(full);
 }
 
 }  // namespace qvr::ui

@@ -27,6 +27,8 @@ class TWin32FileSystem : public IFileSystem {
   std::string JoinPath(std::string_view folder, std::string_view name) const override;
   std::string PathKey(std::string_view path) const override;
   const ITextCodePage& SystemCodePage() const override { return FCodePage; }
+  // GetFullPathNameW of the playlist, then of its folder + `path` ("/" becomes a backslash).
+  std::string ResolveBesidePlaylist(const std::string& playlist, std::string_view path) override;
 
  protected:
   // Writes all of `data` to `file`; ERROR_SUCCESS or a Win32 error. Tests override it to fail

@@ -52,6 +52,12 @@ class IFileSystem {
 
   // The code page of playlist files without a byte-order mark.
   virtual const ITextCodePage& SystemCodePage() const = 0;
+
+  // The full path that `path`, a line of the playlist file `playlist`, names when taken from that
+  // file's folder: the platform's normal form, "." and ".." folded. Empty when `path` is not
+  // relative (rooted, with a drive, or with a scheme or a stream name's ":") or the folder cannot
+  // be told. The default resolves nothing.
+  virtual std::string ResolveBesidePlaylist(const std::string& /*playlist*/, std::string_view /*path*/) { return {}; }
 };
 
 }  // namespace qvr::ui

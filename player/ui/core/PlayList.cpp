@@ -84,6 +84,62 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
 }  // namespace
 
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "%XX" escapes become their bytes; a "%" without two hex digits after it stands as it is, as
+// browsers read it.
+std::string PercentDecoded(std::string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const int high = text[i] == '%' && i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
+    const int low = high >= 0 ? HexDigit(text[i + 2]) : -1;
+    if (low < 0) {
+      bytes += text[i];
+      continue;
+    }
+    bytes += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return bytes;
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+}  // namespace
+
+std::string PathFromFileUri(std::string_view line) {
+  constexpr std::string_view kScheme = "file://";
+  if (line.size() < kScheme.size() || !EqualsIgnoringAsciiCase(line.substr(0, kScheme.size()), kScheme)) return {};
+  line.remove_prefix(kScheme.size());
+  const size_t pathStart = std::min(line.find('/'), line.size());
+  std::string host = PercentDecoded(line.substr(0, pathStart));
+  std::string path = PercentDecoded(line.substr(pathStart));
+  if (EqualsIgnoringAsciiCase(host, "localhost")) host.clear();
+  if (path.find('\0') != std::string::npos || host.find('\0') != std::string::npos || !IsValidUtf8(path) ||
+      !IsValidUtf8(host))
+    return {};
+  const bool drive = host.empty() && path.size() >= 3 && path[0] == '/' && IsAsciiLetter(path[1]) &&
+                     (path[2] == ':' || path[2] == '|') && (path.size() == 3 || path[3] == '/');
+  if (drive) {
+    path.erase(0, 1);
+    path[1] = ':';
+  } else if (!host.empty()) {
+    path.insert(0, "//" + host);
+  } else {
+    return path.empty() ? std::string() : path;
+  }
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
 TPlaylistEncoding PlaylistEncodingOf(std::string_view bytes) {
   if (bytes.starts_with(kUtf8Bom)) return TPlaylistEncoding::Utf8;
   if (bytes.starts_with(kUtf16LeBom)) return TPlaylistEncoding::Utf16Le;
@@ -338,9 +394,25 @@ std::error_code TPlayList::LoadPlaylist(const std::string& path) {
   if (const std::error_code error = FFileSystem.ReadWholeFile(path, bytes)) return error;
   RemoveItems(true, false);
   const std::string text = DecodePlaylistFile(bytes, FFileSystem.SystemCodePage());
+  // Keys of the lines decided so far. An existence check is a trip to the file system (about
+  // 0.1 ms under Wine, against microseconds for the key), and lists name a file many times.
+  // The same text again needs not even its key (which converts the path twice on Windows).
+  std::unordered_set<std::string> decided;
+  std::unordered_set<std::string_view> seenText;
   for (std::string_view view : SplitPlaylistText(text)) {
-    std::string line(view);
-    if (MatchesMaskList(line, MediaMaskList) && FFileSystem.FileExists(line)) AddFile(line);
+    if (!seenText.insert(view).second) continue;
+    std::string line = PathFromFileUri(view);
+    if (line.empty()) line = view;
+    std::string key = FFileSystem.PathKey(line);
+    if (FKeys.contains(key) || !decided.insert(std::move(key)).second) continue;
+    if (!MatchesMaskList(line, MediaMaskList)) continue;
+    if (FFileSystem.FileExists(line)) {
+      AddFile(line);
+      continue;
+    }
+    // Other programs write paths relative to the list's own folder.
+    const std::string beside = FFileSystem.ResolveBesidePlaylist(path, line);
+    if (!beside.empty() && FFileSystem.FileExists(beside)) AddFile(beside);
   }
   return {};
 }

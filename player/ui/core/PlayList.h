@@ -42,6 +42,14 @@ std::string PlaylistFileName(std::string_view path);
 // CR, LF and CR LF end lines. Empty lines are left out. The views point into `text`.
 std::vector<std::string_view> SplitPlaylistText(std::string_view text);
 
+// The path a "file:" URI line names, percent-decoded as UTF-8 ("file:///C:/My%20Music/a.mp3" is
+// "C:\My Music\a.mp3"): a drive ("/C:" or "/C|") or a server ("file://server/share/a.mp3" is
+// "\\server\share\a.mp3") gives the Windows form with backslashes, any other path
+// ("file:///home/a.mp3") stands as it is; an empty host and "localhost" are this machine. Empty
+// for every other line, and for a URI whose decoded path holds a NUL or is not UTF-8, since
+// such a path would name another file than the URI does.
+std::string PathFromFileUri(std::string_view line);
+
 // How a playlist file's bytes are read: by its byte-order mark, and without one in the system
 // code page, as this program and others have always written them.
 enum class TPlaylistEncoding { SystemCodePage, Utf8, Utf16Le };
@@ -127,7 +135,10 @@ class TPlayList {
   void SetNowPlaying(const std::string& path, int32_t seconds);
 
   // Reads the file, then replaces the list with every line naming an existing media file. A
-  // read error is returned with the list untouched.
+  // "file:" URI line names the file PathFromFileUri says. A relative line that names no file as
+  // it stands (from the current folder) is taken from the playlist file's folder, and its row
+  // holds the full path. Existence is checked once per distinct line. A read error is returned
+  // with the list untouched.
   std::error_code LoadPlaylist(const std::string& path);
   // Writes every row's FileName, CR LF after each, to PlaylistFileName(path) as
   // EncodePlaylistFile does, replacing that file atomically: on failure the previous file is left

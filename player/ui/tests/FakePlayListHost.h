@@ -2,6 +2,7 @@
 // as its system code page, and a view that records the list's notices.
 #pragma once
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <string>
@@ -27,7 +28,12 @@ class TFakeFileSystem : public IFileSystem {
     Folders[JoinPath(folder, name)];
   }
 
-  bool FileExists(const std::string& path) override { return Files.contains(path); }
+  int ExistenceChecks = 0;  // FileExists calls
+
+  bool FileExists(const std::string& path) override {
+    ++ExistenceChecks;
+    return Files.contains(path);
+  }
   bool DirectoryExists(const std::string& path) override { return Folders.contains(path); }
   std::vector<TFolderEntry> ListFolder(const std::string& folder) override {
     auto it = Folders.find(folder);
@@ -60,6 +66,30 @@ class TFakeFileSystem : public IFileSystem {
     return key;
   }
   const ITextCodePage& SystemCodePage() const override { return CodePage; }
+  // As Windows does for full playlist paths: "/" read as "\", "." and ".." folded.
+  std::string ResolveBesidePlaylist(const std::string& playlist, std::string_view path) override {
+    if (path.empty() || path[0] == '\\' || path[0] == '/' || path.find(':') != std::string_view::npos) return {};
+    const size_t folderEnd = playlist.rfind('\\');
+    if (folderEnd == std::string::npos) return {};
+    std::string joined = playlist.substr(0, folderEnd + 1) + std::string(path);
+    for (char& c : joined)
+      if (c == '/') c = '\\';
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= joined.size()) {
+      const size_t end = std::min(joined.find('\\', start), joined.size());
+      const std::string part = joined.substr(start, end - start);
+      if (part == "..") {
+        if (parts.size() > 1) parts.pop_back();
+      } else if (!part.empty() && part != ".") {
+        parts.push_back(part);
+      }
+      start = end + 1;
+    }
+    std::string full;
+    for (const std::string& part : parts) full += (full.empty() ? "" : "\\") + part;
+    return full;
+  }
   TLatin1CodePage CodePage;
 };
 

@@ -307,6 +307,65 @@ TEST_F(PlayListTest, LoadKeepsExistingMediaLinesInOrderWithoutDuplicates) {
   EXPECT_EQ((std::vector<std::string>{"C:\\m\\two.mp3", "C:\\m\\one.mp3", "rel.mp3"}), Paths(list));  // kept
 }
 
+// Nearly every list another program writes names its files from the list's own folder.
+TEST_F(PlayListTest, LoadTakesRelativeLinesFromThePlaylistsFolderWhenMissingAsWritten) {
+  fs.Files["C:\\Music\\List\\a.mp3"] = "";
+  fs.Files["C:\\Music\\List\\sub\\b.mp3"] = "";
+  fs.Files["C:\\Music\\c.mp3"] = "";
+  fs.Files["here.mp3"] = "";                     // exists from the current folder
+  fs.Files["C:\\Music\\List\\here.mp3"] = "";    // ... and beside the list: the line as written wins
+  fs.Files["C:\\Music\\List\\list.m3u"] =
+      "a.mp3\r\nsub/b.mp3\r\n..\\c.mp3\r\n.\\A.MP3\r\nhere.mp3\r\nmissing.mp3\r\n"
+      "C:\\Music\\List\\SUB\\b.mp3\r\nhttp://radio/x.mp3\r\nsub\\notes.txt\r\n";
+  ASSERT_FALSE(list.LoadPlaylist("C:\\Music\\List\\list.m3u"));
+  EXPECT_EQ((std::vector<std::string>{"C:\\Music\\List\\a.mp3", "C:\\Music\\List\\sub\\b.mp3", "C:\\Music\\c.mp3",
+                                      "here.mp3"}),
+            Paths(list));
+  EXPECT_EQ("b", list.Item(1).Title);
+}
+
+TEST(PlayListText, FileUrisBecomePaths) {
+  const struct {
+    const char* uri;
+    const char* path;
+  } cases[] = {
+      {"file:///C:/My%20Music/a.mp3", "C:\\My Music\\a.mp3"},
+      {"FILE:///c|/x/caf%C3%A9%2Emp3", "c:\\x\\caf\xC3\xA9.mp3"},
+      {"file://localhost/D:/a%25b.mp3", "D:\\a%b.mp3"},
+      {"file://server/share/a%zz%4.mp3", "\\\\server\\share\\a%zz%4.mp3"},
+      {"file:///home/me/a%20b.mp3", "/home/me/a b.mp3"},
+      {"file:///C:/a%00.mp3", ""},    // a NUL would cut the name short
+      {"file:///C:/caf%E9.mp3", ""},  // not UTF-8
+      {"file:C:/a.mp3", ""},
+      {"C:\\a.mp3", ""},
+      {"http://host/a.mp3", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.path, PathFromFileUri(c.uri)) << c.uri;
+}
+
+TEST_F(PlayListTest, LoadReadsFileUrisAsTheirPaths) {
+  fs.Files["C:\\My Music\\caf\xC3\xA9.mp3"] = "";
+  fs.Files["C:\\l.m3u"] = "\xEF\xBB\xBF" "file:///C:/My%20Music/caf%C3%A9.mp3\r\nfile:///C:/My%20Music/gone.mp3\r\n"
+                          "C:\\MY MUSIC\\CAF\xC3\xA9.MP3\r\n";
+  ASSERT_FALSE(list.LoadPlaylist("C:\\l.m3u"));
+  EXPECT_EQ((std::vector<std::string>{"C:\\My Music\\caf\xC3\xA9.mp3"}), Paths(list));
+}
+
+// Each check is a trip to the file system, slow under Wine; a list names its files many times.
+TEST_F(PlayListTest, LoadChecksEachDistinctLineOnce) {
+  std::string text;
+  for (int copy = 0; copy < 20; ++copy)
+    for (const char* name : {"C:\\m\\a.mp3", "C:\\M\\A.MP3", "C:\\m\\B.mp3", "C:\\m\\gone.mp3", "rel.mp3"})
+      text += std::string(name) + "\r\n";
+  fs.Files["C:\\m\\a.mp3"] = "";
+  fs.Files["C:\\m\\b.mp3"] = "";
+  fs.Files["C:\\m\\l.m3u"] = text;
+  ASSERT_FALSE(list.LoadPlaylist("C:\\m\\l.m3u"));
+  EXPECT_EQ((std::vector<std::string>{"C:\\m\\a.mp3"}), Paths(list));
+  // a.mp3 once; B.mp3 and gone.mp3 once each; rel.mp3 as written and beside the list.
+  EXPECT_EQ(5, fs.ExistenceChecks);
+}
+
 TEST_F(PlayListTest, SaveWritesCrLfLinesUnderAnM3uNameAndReportsFailure) {
   list.AddFile("C:\\m\\a.mp3");
   list.AddFile("rel\\b.avi");

@@ -71,6 +71,20 @@ TEST_F(PosixFileSystemTest, ReplacesFilesWholeAndKeepsTheOldOneWhenWritingFails)
   EXPECT_EQ((std::vector<std::string>{"folder.m3u", "list.m3u"}), Names());
 }
 
+TEST_F(PosixFileSystemTest, PlaylistLinesResolveFromTheListsFolder) {
+  fsys::create_directory(Path("list"));
+  Write("list/a.mp3", "");
+  Write("b.mp3", "");
+  Write("list/list.m3u", "a.mp3\n./x/../../b.mp3\nmissing.mp3\n/abs/c.mp3\n");
+  TPlayList loaded(files);
+  ASSERT_FALSE(loaded.LoadPlaylist(Path("list/list.m3u")));
+  ASSERT_EQ(2, loaded.RowCount());
+  EXPECT_EQ(Path("list/a.mp3"), loaded.Item(0).FileName);
+  EXPECT_EQ(Path("b.mp3"), loaded.Item(1).FileName);
+  EXPECT_EQ("", files.ResolveBesidePlaylist(Path("list/list.m3u"), "/abs/c.mp3"));
+  EXPECT_EQ("", files.ResolveBesidePlaylist(Path("list/list.m3u"), "http://host/c.mp3"));
+}
+
 TEST_F(PosixFileSystemTest, PlaylistRoundTripThroughRealFiles) {
   fsys::create_directory(Path("sub"));
   Write("sub/b.ogg", "");

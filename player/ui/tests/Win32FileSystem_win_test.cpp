@@ -139,4 +139,24 @@ TEST_F(Win32FileSystemTest, PlaylistScansSavesAndLoadsRealFiles) {
   EXPECT_EQ(Path("sub\\b.ogg"), loaded.Item(2).FileName);  // another spelling: not the same row text
 }
 
+// Lists written elsewhere: relative to their own folder, or as file URIs.
+TEST_F(Win32FileSystemTest, PlaylistLinesResolveFromTheListsFolderAndFromFileUris) {
+  ASSERT_TRUE(::CreateDirectoryA(Path("list").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(Path("list\\sub").c_str(), nullptr));
+  Write("list\\a.mp3", "");
+  Write("list\\sub\\b.ogg", "");
+  Write("c.wav", "");
+  Write("caf\xC3\xA9 d.mp3", "");
+  std::string uri = "file:///" + Path("caf%C3%A9%20d.mp3");
+  std::replace(uri.begin(), uri.end(), '\\', '/');
+  Write("list\\list.m3u", "a.mp3\r\nsub/b.ogg\r\n..\\C.WAV\r\n.\\A.MP3\r\nmissing.mp3\r\n" + uri + "\r\n");
+  TPlayList loaded(files);
+  ASSERT_FALSE(loaded.LoadPlaylist(Path("list\\list.m3u")));  // the current folder is elsewhere
+  std::vector<std::string> rows;
+  for (int i = 0; i < loaded.RowCount(); ++i) rows.push_back(loaded.Item(i).FileName);
+  EXPECT_EQ((std::vector<std::string>{Path("list\\a.mp3"), Path("list\\sub\\b.ogg"), Path("C.WAV"),
+                                      Path("caf\xC3\xA9 d.mp3")}),
+            rows);
+}
+
 }  // namespace
