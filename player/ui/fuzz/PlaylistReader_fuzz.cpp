@@ -12,40 +12,12 @@
 
 #include "player/ui/core/MediaMask.h"
 #include "player/ui/core/PlayList.h"
+#include "player/ui/fuzz/MemoryFileSystem.h"
 
 namespace {
 
 using namespace qvr::ui;
-
-// Every path exists and is a file, so each media line reaches AddFile.
-class TEverythingExists final : public IFileSystem {
- public:
-  std::string Text;
-  std::string Saved;
-  bool FileExists(const std::string&) override { return true; }
-  bool DirectoryExists(const std::string&) override { return false; }
-  std::vector<TFolderEntry> ListFolder(const std::string&) override { return {}; }
-  std::error_code RemoveFile(const std::string&) override { return {}; }
-  std::error_code ReadWholeFile(const std::string&, std::string& contents) override {
-    contents = Text;
-    return {};
-  }
-  std::error_code WriteFileAtomically(const std::string&, std::string_view contents) override {
-    Saved = contents;
-    return {};
-  }
-  std::string JoinPath(std::string_view folder, std::string_view name) const override {
-    return std::string(folder) + "\\" + std::string(name);
-  }
-  std::string PathKey(std::string_view path) const override {
-    std::string key(path);
-    for (char& c : key)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return key;
-  }
-  const qvr::ITextCodePage& SystemCodePage() const override { return CodePage; }
-  qvr::TLatin1CodePage CodePage;
-};
+using fuzzing::TMemoryFileSystem;
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -54,7 +26,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TEverythingExists files;
+  TMemoryFileSystem files;
   files.Text.assign(reinterpret_cast<const char*>(data), size);
   const std::string_view text = files.Text;
 

@@ -12,39 +12,12 @@
 #include "common/core/Utf.h"
 #include "player/ui/core/MediaMask.h"
 #include "player/ui/core/PlayList.h"
+#include "player/ui/fuzz/MemoryFileSystem.h"
 
 namespace {
 
 using namespace qvr::ui;
-
-// Every path exists as a file; saved bytes are kept for the next read.
-class TMemoryFileSystem final : public IFileSystem {
- public:
-  std::string Saved;
-  bool FileExists(const std::string&) override { return true; }
-  bool DirectoryExists(const std::string&) override { return false; }
-  std::vector<TFolderEntry> ListFolder(const std::string&) override { return {}; }
-  std::error_code RemoveFile(const std::string&) override { return {}; }
-  std::error_code ReadWholeFile(const std::string&, std::string& contents) override {
-    contents = Saved;
-    return {};
-  }
-  std::error_code WriteFileAtomically(const std::string&, std::string_view contents) override {
-    Saved = contents;
-    return {};
-  }
-  std::string JoinPath(std::string_view folder, std::string_view name) const override {
-    return std::string(folder) + "\\" + std::string(name);
-  }
-  std::string PathKey(std::string_view path) const override {
-    std::string key(path);
-    for (char& c : key)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return key;
-  }
-  const qvr::ITextCodePage& SystemCodePage() const override { return CodePage; }
-  qvr::TLatin1CodePage CodePage;
-};
+using fuzzing::TMemoryFileSystem;
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -69,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (CanBeARow(name) && !(list.RowCount() == 0 && name.starts_with("\xEF\xBB\xBF"))) list.AddFile(std::string(name));
   }
   Check(!list.SavePlaylist("C:\\lists\\out"));
+  files.Text = files.Saved;
   TPlayList again(files);
   Check(!again.LoadPlaylist("C:\\lists\\out.m3u"));
   Check(again.RowCount() == list.RowCount());
