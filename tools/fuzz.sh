@@ -4,24 +4,29 @@
 # seed corpus kept in the repository (read only) plus a working corpus of its own, and prints
 # executions, coverage and crashes per target. Targets are found through CTest's fuzz entries
 # (qvr_fuzzer), so new ones join without a change here.
-#   tools/fuzz.sh [-t SECONDS | -n RUNS] [-j JOBS] [-o OUT_DIR] [BUILD_DIR]
+#   tools/fuzz.sh [-t SECONDS] [-n RUNS] [-j JOBS] [-o OUT_DIR] [BUILD_DIR]
+# With both -t and -n a target stops at whichever limit it reaches first.
 # Defaults: 60 s per target, one job per core, build/fuzz, OUT_DIR build/fuzz-campaign.
 # Exit status 1 when any target crashed (the input is kept in OUT_DIR/TARGET/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-budget=(-max_total_time=60)
+seconds= runs=
 jobs=$(nproc)
 out=$root/build/fuzz-campaign
 while getopts "t:n:j:o:" option; do
   case $option in
-    t) budget=(-max_total_time="$OPTARG") ;;
-    n) budget=(-runs="$OPTARG") ;;
+    t) seconds=$OPTARG ;;
+    n) runs=$OPTARG ;;
     j) jobs=$OPTARG ;;
     o) out=$OPTARG ;;
     *) sed -n 2,10p "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
+budget=()
+[ -z "$seconds" ] || budget+=(-max_total_time="$seconds")
+[ -z "$runs" ] || budget+=(-runs="$runs")
+[ ${#budget[@]} -gt 0 ] || budget=(-max_total_time=60)
 build=${1:-$root/build/fuzz}
 [ -f "$build/CTestTestfile.cmake" ] || { echo "fuzz.sh: no fuzz build in $build (cmake --preset fuzz && cmake --build --preset fuzz)" >&2; exit 2; }
 mkdir -p "$out"

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/win/media_type.h"
+#include "player/engine/FaultGuard.h"
 #include "player/audio/MWAudioFilterInterface.h"
 #include "player/engine/core/MWPlaybackRules.h"
 
@@ -170,10 +171,16 @@ bool ConnectToGraphOrBank(TFilterBank& bank, IGraphBuilder* graph, IPin* pin, Co
     ComPtr<IBaseFilter> candidate;
     bank.CurrentFilter(name, candidate);
     if (!candidate || !AddFilterToGraph(graph, candidate, name)) continue;
-    if (ConnectPinToFilter(graph, pin, candidate.Get())) {
+    const TConnectOutcome outcome = ConnectPinToFilterGuarded(graph, pin, candidate.Get());
+    if (outcome == TConnectOutcome::Connected) {
       bank.ResetWalk();
       next = candidate;
       return true;
+    }
+    if (outcome == TConnectOutcome::Faulted) {
+      bank.AbandonCurrentFilter();  // the walk holds it too
+      AbandonFilter(graph, candidate);
+      continue;
     }
     RemoveFilterFromGraph(graph, candidate);
   }
@@ -211,8 +218,13 @@ bool ConnectToSystemFilter(TFilterBank& bank, IGraphBuilder* graph, IPin* origin
     if (bank.IsBlacklisted(name)) continue;
     GUID clsid;
     if (!ParseClsid(ReadBagString(bag.Get(), L"CLSID"), clsid) || FindFilterByClassId(graph, clsid)) continue;
+    IBaseFilter* bound = nullptr;
+    const TGuardedResult bind = CallGuarded(
+        [&] { return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&bound)); });
+    if (bind.Faulted()) continue;  // what a faulting class handed out is left alone
     ComPtr<IBaseFilter> candidate;
-    if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&candidate))) || !candidate) continue;
+    candidate.Attach(bound);
+    if (FAILED(bind.Result) || !candidate) continue;
     if (IsAudioRenderer(candidate.Get())) {
       // One audio renderer chain per graph: the audio filter marks it.
       if (FindFilterByClassId(graph, CLSID_MWAudioFilter)) continue;
@@ -220,21 +232,34 @@ bool ConnectToSystemFilter(TFilterBank& bank, IGraphBuilder* graph, IPin* origin
     }
     if (IsVideoRenderer(candidate.Get())) continue;  // video goes only to the engine's own renderer
     if (!AddFilterToGraph(graph, candidate, name)) continue;
-    if (ConnectPinToFilter(graph, pin.Get(), candidate.Get())) {
+    const TConnectOutcome outcome = ConnectPinToFilterGuarded(graph, pin.Get(), candidate.Get());
+    if (outcome == TConnectOutcome::Connected) {
       next = candidate;
       return true;
     }
-    RemoveFilterFromGraph(graph, candidate);
+    if (outcome == TConnectOutcome::Faulted) AbandonFilter(graph, candidate);
+    else RemoveFilterFromGraph(graph, candidate);
   }
   return false;
 }
 
-bool ConnectPinToFilter(IGraphBuilder* graph, IPin* pin, IBaseFilter* filter) {
-  for (auto& input : PinsOf(filter)) {
+TConnectOutcome ConnectPinToFilterGuarded(IGraphBuilder* graph, IPin* pin, IBaseFilter* filter) {
+  auto inputs = PinsOf(filter);
+  for (auto& input : inputs) {
     if (!IsDirection(input.Get(), PINDIR_INPUT) || IsConnected(input.Get())) continue;
-    if (SUCCEEDED(graph->ConnectDirect(pin, input.Get(), nullptr))) return true;
+    IPin* const to = input.Get();
+    const TGuardedResult connect = CallGuarded([&] { return graph->ConnectDirect(pin, to, nullptr); });
+    if (connect.Faulted()) {
+      for (auto& held : inputs) held.Detach();  // the faulting filter's pins are not released either
+      return TConnectOutcome::Faulted;
+    }
+    if (SUCCEEDED(connect.Result)) return TConnectOutcome::Connected;
   }
-  return false;
+  return TConnectOutcome::Refused;
+}
+
+bool ConnectPinToFilter(IGraphBuilder* graph, IPin* pin, IBaseFilter* filter) {
+  return ConnectPinToFilterGuarded(graph, pin, filter) == TConnectOutcome::Connected;
 }
 
 bool FindFilterByClassId(IGraphBuilder* graph, const GUID& clsid, ComPtr<IBaseFilter>* filter) {
@@ -257,6 +282,14 @@ bool RemoveFilterFromGraph(IGraphBuilder* graph, ComPtr<IBaseFilter>& filter) {
   const bool removed = filter && SUCCEEDED(graph->RemoveFilter(filter.Get()));
   filter.Reset();
   return removed;
+}
+
+void AbandonFilter(IGraphBuilder* graph, ComPtr<IBaseFilter>& filter) {
+  if (!filter) return;
+  IBaseFilter* const abandoned = filter.Detach();
+  // The graph's own reference goes with the removal: the filter's Release may still run, and
+  // is guarded with the rest of the removal.
+  CallGuarded([&] { return graph->RemoveFilter(abandoned); });
 }
 
 bool GetPin(IBaseFilter* filter, PIN_DIRECTION direction, int ordinal, ComPtr<IPin>& pin) {
@@ -321,18 +354,26 @@ bool FindRenderer(IGraphBuilder* graph, const GUID& majorType, ComPtr<IBaseFilte
 bool CreateFilterByClassId(const GUID& clsid, ComPtr<IBaseFilter>& filter) {
   filter.Reset();
   if (IsEqualGUID(clsid, GUID_NULL)) return false;
-  return SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC, IID_PPV_ARGS(&filter)));
+  return CreateInstanceGuarded(clsid, CLSCTX_INPROC, filter).Succeeded();
 }
 
-bool LoadSource(IBaseFilter* filter, const std::string& fileName) {
+bool LoadSource(ComPtr<IBaseFilter>& filter, const std::string& fileName) {
   ComPtr<IFileSourceFilter> source;
-  if (!filter || FAILED(filter->QueryInterface(IID_PPV_ARGS(&source)))) return false;
-  return SUCCEEDED(source->Load(Utf8ToWide(fileName).c_str(), nullptr));
+  if (!filter || FAILED(filter.As(&source))) return false;
+  const std::wstring name = Utf8ToWide(fileName);
+  IFileSourceFilter* const loader = source.Get();
+  const TGuardedResult load = CallGuarded([&] { return loader->Load(name.c_str(), nullptr); });
+  if (load.Faulted()) {
+    source.Detach();
+    filter.Detach();
+    return false;
+  }
+  return SUCCEEDED(load.Result);
 }
 
 bool CreateSourceFilter(IGraphBuilder* graph, const GUID& clsid, const std::string& fileName,
                         const std::string& filterName, ComPtr<IBaseFilter>& filter) {
-  if (CreateFilterByClassId(clsid, filter) && LoadSource(filter.Get(), fileName) &&
+  if (CreateFilterByClassId(clsid, filter) && LoadSource(filter, fileName) &&
       AddFilterToGraph(graph, filter, filterName))
     return true;
   filter.Reset();

@@ -33,6 +33,10 @@ bool MayCarryVideo(IPin* pin);
 bool ConnectToGraphOrBank(TFilterBank& bank, IGraphBuilder* graph, IPin* pin, ComPtr<IBaseFilter>& next);
 bool ConnectToSystemFilter(TFilterBank& bank, IGraphBuilder* graph, IPin* pin, ComPtr<IBaseFilter>& next,
                            IAudioFilterFactory* audioFilters = nullptr);
+enum class TConnectOutcome { Connected, Refused, Faulted };
+// Direct connections to the filter's free input pins in turn, the first success ending the
+// search; a fault in either filter ends it too.
+TConnectOutcome ConnectPinToFilterGuarded(IGraphBuilder* graph, IPin* pin, IBaseFilter* filter);
 // True when the pin was connected directly to a free input pin of the filter.
 bool ConnectPinToFilter(IGraphBuilder* graph, IPin* pin, IBaseFilter* filter);
 
@@ -41,6 +45,9 @@ bool FindFilterByClassId(IGraphBuilder* graph, const GUID& clsid, ComPtr<IBaseFi
 bool AddFilterToGraph(IGraphBuilder* graph, ComPtr<IBaseFilter>& filter, const std::string& name);
 // The reference is released either way.
 bool RemoveFilterFromGraph(IGraphBuilder* graph, ComPtr<IBaseFilter>& filter);
+// A filter that faulted: taken out of the graph under the guard, and its reference dropped
+// without a Release, so that none of its code runs again.
+void AbandonFilter(IGraphBuilder* graph, ComPtr<IBaseFilter>& filter);
 // ordinal 1 = the first pin of that direction.
 bool GetPin(IBaseFilter* filter, PIN_DIRECTION direction, int ordinal, ComPtr<IPin>& pin);
 void CountPins(IBaseFilter* filter, int& inputs, int& outputs);
@@ -52,9 +59,10 @@ bool IsVideoRenderer(IBaseFilter* filter);
 // major type.
 bool FindRenderer(IGraphBuilder* graph, const GUID& majorType, ComPtr<IBaseFilter>* filter = nullptr);
 
-// System registration only; refuses GUID_NULL.
+// System registration only; refuses GUID_NULL. A class that faults counts as missing.
 bool CreateFilterByClassId(const GUID& clsid, ComPtr<IBaseFilter>& filter);
-bool LoadSource(IBaseFilter* filter, const std::string& fileName);
+// IFileSourceFilter::Load. A source that faults is abandoned: `filter` comes back empty.
+bool LoadSource(ComPtr<IBaseFilter>& filter, const std::string& fileName);
 // Create, load, add under filterName; released on any failure.
 bool CreateSourceFilter(IGraphBuilder* graph, const GUID& clsid, const std::string& fileName,
                         const std::string& filterName, ComPtr<IBaseFilter>& filter);

@@ -106,7 +106,7 @@ HRESULT TMWMediaPlayer::ChooseSource(const std::string& name, bool trySystemSour
   if (!private_source) return S_OK;  // no source: the caller reports S_FALSE
   source = Bank().CreateFilter(private_source->ClsidText);
   if (!source) return S_OK;
-  if (!LoadSource(source.Get(), name)) {
+  if (!LoadSource(source, name)) {
     source.Reset();
     return E_NOTIMPL;
   }

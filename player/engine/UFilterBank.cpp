@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "player/engine/FaultGuard.h"
 #include "player/engine/core/CodecList.h"
 #include "player/resources/ResourceLoader.h"
 
@@ -98,7 +99,7 @@ void TFilterBank::LoadCodecsFrom(std::string_view list, const std::string& baseF
     const bool parsed = ParseClsid(entry.ClsidText, clsid);
     if (parsed) {
       ComPtr<IBaseFilter> system_copy;
-      if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&system_copy)))) continue;
+      if (CreateInstanceGuarded(clsid, CLSCTX_INPROC_SERVER, system_copy).Succeeded()) continue;
     }
     auto module = std::find_if(modules_.begin(), modules_.end(),
                                [&](const TModuleRecord& m) { return SameTextNoCase(m.Path, path); });
@@ -138,18 +139,30 @@ bool TFilterBank::IsBlacklisted(const std::string& friendlyName) const {
 ComPtr<IBaseFilter> TFilterBank::CreateFromModule(const TModuleRecord& module, const GUID& clsid) const {
   ComPtr<IBaseFilter> filter;
   if (!module.GetClassObject) return filter;
+  // On a fault the factory and whatever it handed out are left alone, not released.
+  IClassFactory* raw_factory = nullptr;
+  const TGuardedResult got = CallGuarded(
+      [&] { return module.GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&raw_factory)); });
+  if (got.Faulted()) return filter;
   ComPtr<IClassFactory> factory;
-  if (FAILED(module.GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf()))) || !factory)
+  factory.Attach(raw_factory);
+  if (FAILED(got.Result) || !factory) return filter;
+  IBaseFilter* raw_filter = nullptr;
+  const TGuardedResult made = CallGuarded(
+      [&] { return factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&raw_filter)); });
+  if (made.Faulted()) {
+    factory.Detach();
     return filter;
-  if (FAILED(factory->CreateInstance(nullptr, IID_PPV_ARGS(&filter)))) filter.Reset();
+  }
+  filter.Attach(raw_filter);
+  if (FAILED(made.Result)) filter.Reset();
   return filter;
 }
 
 ComPtr<IBaseFilter> TFilterBank::CreateFilter(const std::string& clsidText) {
   ComPtr<IBaseFilter> filter;
   GUID clsid{};
-  if (ParseClsid(clsidText, clsid) &&
-      SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&filter))))
+  if (ParseClsid(clsidText, clsid) && CreateInstanceGuarded(clsid, CLSCTX_INPROC_SERVER, filter).Succeeded())
     return filter;
   for (const auto& module : modules_) {
     if (!module.GetClassObject) continue;

@@ -60,6 +60,8 @@ class TFilterBank {
   // Advances; false (and the walk reset) after the last filter of the last module.
   bool NextFilter(GUID& clsid);
   void CurrentFilter(std::string& name, Microsoft::WRL::ComPtr<IBaseFilter>& filter) const;
+  // The current filter faulted: the walk drops its reference without a Release and goes on.
+  void AbandonCurrentFilter() { current_filter_.Detach(); }
 
   const std::vector<std::string>& SystemFilters() const { return system_filters_; }
   const std::vector<TModuleRecord>& Modules() const { return modules_; }

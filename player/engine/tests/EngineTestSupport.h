@@ -91,11 +91,14 @@ inline void Pump(DWORD milliseconds) {
 inline std::string TestCodecPath() { return Narrow(testing::ExeDirectory()) + "testcodec.dll"; }
 
 // Instances created so far by the copy of the module registered with the system.
-inline long CreatedCount(const GUID& clsid) {
+inline long TestCodecCount(const char* counter, const GUID& clsid) {
   static unique_hmodule module(::LoadLibraryA(TestCodecPath().c_str()));
-  auto count = get_proc_address<testcodec::CreatedCountFn>(module.get(), "TestCodec_CreatedCount");
+  auto count = get_proc_address<testcodec::CreatedCountFn>(module.get(), counter);
   return count ? count(&clsid) : -1;
 }
+inline long CreatedCount(const GUID& clsid) { return TestCodecCount("TestCodec_CreatedCount", clsid); }
+// Faults raised so far by that copy.
+inline long FaultCount(const GUID& clsid) { return TestCodecCount("TestCodec_FaultCount", clsid); }
 
 // HKCR\CLSID\{clsid}\InprocServer32 pointing at the test codec module; removed on destruction.
 class ComRegistration {

@@ -306,6 +306,37 @@ TEST_F(EngineTest, PrivateSourceByContentAndByExtension) {
   for (const auto& path : {by_content, by_extension, refused}) ::DeleteFileA(path.c_str());
 }
 
+// A filter that faults while it is bound, loaded or connected costs only that step.
+TEST_F(EngineTest, AFilterThatFaultsIsSkipped) {
+  {
+    // Two candidates ranked above the system's audio renderer for PCM: the first faults in its
+    // factory, the second when the source's pin is offered to it.
+    FilterRegistration on_create(testcodec::kFaultOnCreate, L"QVR test faulting factory", 0x900000);
+    FilterRegistration on_connect(testcodec::kFaultOnConnect, L"QVR test faulting pin", 0x900000);
+    const long create_faults = FaultCount(testcodec::kFaultOnCreate);
+    const long connect_faults = FaultCount(testcodec::kFaultOnConnect);
+    ASSERT_EQ(S_OK, player_->Open(SampleFile(L"tone.wav")));
+    EXPECT_GT(FaultCount(testcodec::kFaultOnCreate), create_faults);
+    EXPECT_GT(FaultCount(testcodec::kFaultOnConnect), connect_faults);
+    EXPECT_EQ(0, CountClass(player_->Graph.Get(), testcodec::kFaultOnConnect));
+    EXPECT_TRUE(FindRenderer(player_->Graph.Get(), MEDIATYPE_Audio));
+    player_->Play();
+    EXPECT_TRUE(ReachesState(kStateRunning));
+    player_->Close();
+  }
+  // A private source that faults in Load: the item fails as one it cannot read, and the same
+  // source reads the next item.
+  using namespace qvr::media;
+  const auto pcm = MakeTonePcm16(PcmFormat{1, 1, 22050, 16}, 0.5, 440, 0.2);
+  const std::string faulting = WriteTestFile("faulting.flv", OwnContainer("FLVF", pcm, 1, 22050, 16));
+  const std::string good = WriteTestFile("good.flv", OwnContainer("FLVQ", pcm, 1, 22050, 16));
+  EXPECT_EQ(E_NOTIMPL, player_->Open(faulting));
+  EXPECT_FALSE(player_->Graph);
+  EXPECT_EQ(S_OK, player_->Open(good));
+  player_->Close();
+  for (const auto& path : {faulting, good}) ::DeleteFileA(path.c_str());
+}
+
 TEST_F(EngineTest, StreamUrlThroughTheNetworkSource) {
   using namespace qvr::media;
   const PcmFormat format{};

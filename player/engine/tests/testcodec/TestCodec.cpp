@@ -9,8 +9,12 @@
 // - A filter with one input pin that accepts nothing, under test class ids, for blacklist and
 //   merit tests: the tests only count how often it was created.
 //
+// - Filters that fault with an access violation, as a broken third-party filter does: the
+//   factory of one on CreateInstance, the input pin of the other (shaped as the refusing filter)
+//   on ReceiveConnection. The PCM source faults on Load when its container says "FLVF".
+//
 // TestCodec_CreatedCount(clsid) reports how many instances of a class were created in this
-// process since load.
+// process since load, TestCodec_FaultCount(clsid) how many faults it raised.
 #include <windows.h>
 #include <wininet.h>
 
@@ -41,6 +45,18 @@ std::string Key(const GUID& g) {
   std::snprintf(text, sizeof text, "%08lX-%04X-%04X-%02X%02X%02X%02X%02X%02X%02X%02X", g.Data1, g.Data2, g.Data3,
                 g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
   return text;
+}
+
+void CountFault(const GUID& clsid) {
+  std::lock_guard lock(g_count_lock);
+  ++Counts()["fault " + Key(clsid)];
+}
+
+// An access violation, as a write through a wild pointer gives one.
+void Fault(const GUID& clsid) {
+  CountFault(clsid);
+  int* volatile target = nullptr;
+  *target = 1;
 }
 
 // Reference counting shared by every object here.
@@ -235,7 +251,7 @@ class TRefusingPin final : public IPin {
     return E_NOINTERFACE;
   }
   HRESULT STDMETHODCALLTYPE Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
-  HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return VFW_E_TYPE_NOT_ACCEPTED; }
+  HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override;
   HRESULT STDMETHODCALLTYPE Disconnect() override { return S_FALSE; }
   HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override {
     *pin = nullptr;
@@ -296,6 +312,12 @@ class TRefusingFilter final : public TFilterBase {
   TRefusingPin pin_;
 };
 
+HRESULT TRefusingPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) {
+  CLSID clsid;
+  owner_->GetClassID(&clsid);
+  if (clsid == testcodec::kFaultOnConnect) Fault(clsid);
+  return VFW_E_TYPE_NOT_ACCEPTED;
+}
 ULONG TRefusingPin::AddRef() { return owner_->AddRef(); }
 ULONG TRefusingPin::Release() { return owner_->Release(); }
 HRESULT TRefusingPin::QueryPinInfo(PIN_INFO* info) {
@@ -601,6 +623,7 @@ class TPcmSource final : public TFilterBase, public IFileSourceFilter {
       if (!ReadUrl(name, bytes) || !ParseWave(bytes, pcm)) return VFW_E_CANNOT_LOAD_SOURCE_FILTER;
     } else {
       if (!ReadLocalFile(name, bytes)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+      if (bytes.size() >= 4 && std::memcmp(bytes.data(), "FLVF", 4) == 0) Fault(clsid_);
       if (!ParseOwnContainer(bytes, pcm)) return VFW_E_INVALID_FILE_FORMAT;
     }
     pcm_ = std::move(pcm);
@@ -748,6 +771,7 @@ class TClassFactory final : public TRefCounted, public IClassFactory {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
+    if (clsid_ == testcodec::kFaultOnCreate) Fault(clsid_);
     IBaseFilter* filter = nullptr;
     if (clsid_ == testcodec::kFlvSource || clsid_ == testcodec::kMp4Source)
       filter = new TPcmSource(clsid_, false);
@@ -774,7 +798,8 @@ class TClassFactory final : public TRefCounted, public IClassFactory {
 
 bool Served(const CLSID& clsid) {
   for (const CLSID& c : {testcodec::kFlvSource, testcodec::kMp4Source, testcodec::kShoutcastSource,
-                         testcodec::kRefusingA, testcodec::kRefusingB, testcodec::kRefusingControl})
+                         testcodec::kRefusingA, testcodec::kRefusingB, testcodec::kRefusingControl,
+                         testcodec::kFaultOnCreate, testcodec::kFaultOnConnect})
     if (c == clsid) return true;
   return false;
 }
@@ -796,5 +821,11 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_objects == 0 && g
 extern "C" long __cdecl TestCodec_CreatedCount(const GUID* clsid) {
   std::lock_guard lock(g_count_lock);
   const auto found = Counts().find(Key(*clsid));
+  return found == Counts().end() ? 0 : found->second;
+}
+
+extern "C" long __cdecl TestCodec_FaultCount(const GUID* clsid) {
+  std::lock_guard lock(g_count_lock);
+  const auto found = Counts().find("fault " + Key(*clsid));
   return found == Counts().end() ? 0 : found->second;
 }
