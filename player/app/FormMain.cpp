@@ -7,6 +7,7 @@
 
 #include "common/win/text.h"
 #include "player/app/ConfirmDialog.h"
+#include "player/app/Launch.h"
 #include "player/app/Registry.h"
 #include "player/app/core/CopyData.h"
 #include "player/app/core/PlaybackRules.h"
@@ -90,7 +91,11 @@ HRESULT TfrmQVRPlayer::Create() {
   }
   engine_ = std::make_unique<engine::TMWMediaPlayer>(videoSurface_ ? videoSurface_->PictureWindow() : pScreen->Handle(),
                                                      &audioFilters_);
-  pScreen->OnBoundsChanged = [this](ui::TSkinPanel&) { SyncVideoSurface(); };
+  // Whenever the panel changes, the picture is fitted to it again (through the pop-up under Wine).
+  pScreen->OnBoundsChanged = [this](ui::TSkinPanel&) {
+    if (videoSurface_) SyncVideoSurface();
+    else engine_->UpdateVideoPosition();
+  };
   // 7.
   ::DragAcceptFiles(Handle(), TRUE);
   // 8-9.
@@ -101,6 +106,8 @@ HRESULT TfrmQVRPlayer::Create() {
   if (const HRESULT hr = playlist_->Create(Handle()); FAILED(hr)) return hr;
   playlist_->List().OnPlay = [this](const std::string& path, uint8_t) { OpenMedia(path, false); };
   playlist_->OnVisibleChanged = [this](bool) { PlaylistVisibleChanged(); };
+  playlist_->OnConvert = [](const std::string& file) { HandToConverter(file); };
+  playlist_->OnProperties = [](const std::string& file) { ShowFileProperties(file); };
   playlist_->OnRedock = [this] {
     playlist_->Docked = true;
     const TBounds b = WindowBounds();
@@ -299,13 +306,16 @@ void TfrmQVRPlayer::ApplyStayOnTop(HWND window, bool on) {
 void TfrmQVRPlayer::PlaylistVisibleChanged() {
   btnPlayList->LoadSkin(playlist_->Visible() ? "btn_playlist2" : "btn_playlist");
   if (!playlist_->Visible()) return;
-  // Keep the playlist on a screen.
+  // Bring it back on screen: centred along each axis it leaves.
   RECT r{};
   ::GetWindowRect(playlist_->Handle(), &r);
   const int w = r.right - r.left, h = r.bottom - r.top;
-  const int left = std::clamp<int>(r.left, 0, std::max(0, ScreenWidth() - w));
-  const int top = std::clamp<int>(r.top, 0, std::max(0, ScreenHeight() - h));
-  if (left != r.left || top != r.top) ::SetWindowPos(playlist_->Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  int left = r.left, top = r.top;
+  if (left < 0 || left + w > ScreenWidth()) left = (ScreenWidth() - w) / 2;
+  if (top < 0 || top + h > ScreenHeight()) top = (ScreenHeight() - h) / 2;
+  if (left != r.left || top != r.top)
+    ::SetWindowPos(playlist_->Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (engine_ && engine_->FullScreen) ApplyStayOnTop(playlist_->Handle(), true);
 }
 
 void TfrmQVRPlayer::ShowPlaylist() {

@@ -42,7 +42,7 @@ bool ShellExecuteItem(const wchar_t* verb, const std::string& file, const std::s
 
 std::string SuiteInstallDir(const std::string& programFolder) {
   std::string folder;
-  if (!RegReadString(kSuiteKey, "InstallDir", folder)) {
+  if (!RegReadString(kSuiteInstallKey, "InstallDir", folder)) {
     folder = programFolder;
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
     folder = folder.substr(0, folder.find_last_of("\\/") + 1);

@@ -7,7 +7,7 @@
 
 namespace qvr::app {
 
-inline constexpr char kSuiteKey[] = "Software\\QVRSuite\\QVRSuite";
+inline constexpr char kSuiteInstallKey[] = "Software\\QVRSuite\\QVRSuite";
 inline constexpr wchar_t kConverterClass[] = L"TfrmQVRConverter";
 inline constexpr char kConverterProgram[] = "QVR Converter\\QVR Converter.exe";
 

@@ -667,54 +667,11 @@ void TfrmQVRPlayList::SavePlaylistDialog() {
 }
 
 void TfrmQVRPlayList::ShowProperties(int row) {
-  if (row < 0 || row >= list_.RowCount()) return;
-  const std::wstring path = Utf8ToWide(list_.Item(row).FileName);
-  SHELLEXECUTEINFOW execute{};
-  execute.cbSize = sizeof execute;
-  execute.fMask = SEE_MASK_INVOKEIDLIST;
-  execute.lpVerb = L"properties";
-  execute.lpFile = path.c_str();
-  execute.nShow = SW_SHOWNORMAL;
-  ::ShellExecuteExW(&execute);
+  if (row >= 0 && row < list_.RowCount() && OnProperties) OnProperties(list_.Item(row).FileName);
 }
 
 void TfrmQVRPlayList::ConvertRow(int row) {
-  if (row < 0 || row >= list_.RowCount()) return;
-  const std::string& path = list_.Item(row).FileName;
-  if (HWND converter = ::FindWindowW(L"TfrmQVRConverter", nullptr)) {
-    // The converter reads 8-bit text in the system code page, without a terminating NUL.
-    const std::string bytes = ToAnsi(Utf8ToWide(path));
-    COPYDATASTRUCT data{};
-    data.dwData = 0;
-    data.cbData = static_cast<DWORD>(bytes.size());
-    data.lpData = const_cast<char*>(bytes.data());
-    ::SendMessageW(converter, WM_COPYDATA, reinterpret_cast<WPARAM>(::GetModuleHandleW(nullptr)),
-                   reinterpret_cast<LPARAM>(&data));
-    return;
-  }
-  // The suite folder: "InstallDir" of the suite's key, else the parent of the program's folder.
-  std::wstring suite;
-  wchar_t value[MAX_PATH * 2] = {};
-  DWORD size = sizeof value;
-  if (::RegGetValueW(HKEY_CURRENT_USER, L"Software\\QVRSuite\\QVRSuite", L"InstallDir", RRF_RT_REG_SZ, nullptr, value,
-                     &size) == ERROR_SUCCESS &&
-      value[0]) {
-    suite = value;
-  } else {
-    wchar_t module[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, module, MAX_PATH);
-    suite = module;
-    suite.erase(suite.find_last_of(L'\\') == std::wstring::npos ? 0 : suite.find_last_of(L'\\'));
-    const size_t parent = suite.find_last_of(L'\\');
-    suite.erase(parent == std::wstring::npos ? 0 : parent);
-  }
-  if (!suite.empty() && suite.back() != L'\\') suite += L'\\';
-  const std::wstring folder = suite + L"QVR Converter\\";
-  const std::wstring program = folder + L"QVR Converter.exe";
-  const DWORD attributes = ::GetFileAttributesW(program.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  const std::wstring parameters = L"\"" + Utf8ToWide(path) + L"\"";
-  ::ShellExecuteW(nullptr, L"open", program.c_str(), parameters.c_str(), folder.c_str(), SW_SHOWNORMAL);
+  if (row >= 0 && row < list_.RowCount() && OnConvert) OnConvert(list_.Item(row).FileName);
 }
 
 void TfrmQVRPlayList::AddDropped(const std::vector<std::string>& names) {

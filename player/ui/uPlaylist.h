@@ -4,8 +4,8 @@
 // dropped from the shell, and snapping and docking to the main window.
 //
 // Everything runs on the user-interface thread. The main window sets OnPlay (on the list),
-// OnVisibleChanged and Docked; the menus and dialogs act at once and report failures through the
-// window layer's error report.
+// OnVisibleChanged, OnConvert, OnProperties and Docked; the menus and dialogs act at once and
+// report failures through the window layer's error report.
 #pragma once
 
 #include <functional>
@@ -109,6 +109,10 @@ class TfrmQVRPlayList : public TForm, public IPlayListView {
   // Set by the main window to place a re-docked playlist itself; without it the window moves
   // beside its owner.
   std::function<void()> OnRedock;
+  // The row's file for the suite's converter and for the shell's property sheet: the launches
+  // are the main window's, shared with its own menu.
+  std::function<void(const std::string& file)> OnConvert;
+  std::function<void(const std::string& file)> OnProperties;
 
   // Row being dragged onto, highlighted; -1 none.
   int DropTarget = -1;

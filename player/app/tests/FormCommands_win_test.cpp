@@ -374,11 +374,21 @@ HGLOBAL MakeDrop(const std::vector<std::wstring>& names) {
 TEST_F(Commands, DropsAndTheOpenDialogFillThePlaylistAndOpenTheFirst) {
   TfrmQVRPlayer& form = Start();
   const std::string a = Tone("a.wav"), b = Tone("b.wav"), c = Tone("c.wav");
+  // The hidden playlist, undocked, past the screen's left and bottom edges: shown, it comes back
+  // centred along both.
+  const HWND list = form.Playlist().Handle();
+  form.Playlist().Docked = false;
+  ::SetWindowPos(list, nullptr, -400, ::GetSystemMetrics(SM_CYSCREEN) - 50, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ::SendMessageW(form.Handle(), WM_DROPFILES,
                  reinterpret_cast<WPARAM>(MakeDrop({qvr::Utf8ToWide(a), qvr::Utf8ToWide(b), qvr::Utf8ToWide(c)})), 0);
   ASSERT_EQ(3, form.Playlist().List().RowCount());
   EXPECT_EQ(a, form.Engine().FileName);
   EXPECT_TRUE(form.Playlist().Visible());
+  RECT shown{};
+  ::GetWindowRect(list, &shown);
+  EXPECT_EQ((::GetSystemMetrics(SM_CXSCREEN) - (shown.right - shown.left)) / 2, shown.left);
+  EXPECT_EQ((::GetSystemMetrics(SM_CYSCREEN) - (shown.bottom - shown.top)) / 2, shown.top);
   form.Playlist().List().RemoveItems(true, false);
 
   // The open dialog: a test thread types two names into it and presses Open.

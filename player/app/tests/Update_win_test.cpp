@@ -584,7 +584,7 @@ TEST_F(Launches, WithoutOneTheSuitesConverterStartsWithTheQuotedPath) {
       << LogOf(converter);
 
   // "InstallDir" wins, and gets its trailing backslash.
-  RegWriteString(kSuiteKey, "InstallDir", suite.string());
+  RegWriteString(kSuiteInstallKey, "InstallDir", suite.string());
   EXPECT_EQ(suite.string() + "\\", SuiteInstallDir("C:\\Elsewhere\\Player\\"));
   EXPECT_EQ(TConverterHandOff::kStarted, HandToConverter(media.string(), SuiteInstallDir("C:\\Elsewhere\\Player\\")));
   ASSERT_TRUE(WaitFor([&] { return Logged(converter, 2); }));

@@ -452,33 +452,16 @@ TEST_F(PlayListWindow, SnapsDocksAndRedocksBesideTheOwner) {
 
 namespace {
 
-std::string g_converterReceived;
-WPARAM g_converterSender = 0;
-
-LRESULT CALLBACK ConverterProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_COPYDATA) {
-    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
-    if (data->dwData == 0) g_converterReceived.assign(static_cast<const char*>(data->lpData), data->cbData);
-    g_converterSender = wparam;
-    return TRUE;
-  }
-  return ::DefWindowProcW(window, message, wparam, lparam);
-}
-
-TEST_F(PlayListWindow, ConvertHandsTheClickedRowToARunningConverter) {
-  WNDCLASSW type{};
-  type.lpfnWndProc = ConverterProc;
-  type.hInstance = ::GetModuleHandleW(nullptr);
-  type.lpszClassName = L"TfrmQVRConverter";
-  ::RegisterClassW(&type);
-  HWND converter = ::CreateWindowExW(0, L"TfrmQVRConverter", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                     type.hInstance, nullptr);
-  ASSERT_TRUE(converter);
+TEST_F(PlayListWindow, ConvertAndPropertiesHandTheClickedRowOn) {
+  std::vector<std::string> converted, shown;
+  form_.OnConvert = [&](const std::string& file) { converted.push_back(file); };
+  form_.OnProperties = [&](const std::string& file) { shown.push_back(file); };
   AddRows(3);
   RightClick(1, "Convert");
-  ::DestroyWindow(converter);
-  EXPECT_EQ(form_.List().Item(1).FileName, g_converterReceived);  // ASCII: the same bytes in any code page
-  EXPECT_EQ(reinterpret_cast<WPARAM>(::GetModuleHandleW(nullptr)), g_converterSender);
+  RightClick(2, "Properties");
+  form_.OnConvert = form_.OnProperties = nullptr;
+  EXPECT_EQ(std::vector<std::string>{form_.List().Item(1).FileName}, converted);
+  EXPECT_EQ(std::vector<std::string>{form_.List().Item(2).FileName}, shown);
 }
 
 }  // namespace
