@@ -334,7 +334,7 @@ TEST_F(EngineTest, AFilterThatFaultsIsSkipped) {
   EXPECT_FALSE(player_->Graph);
   EXPECT_EQ(S_OK, player_->Open(good));
   player_->Close();
-  for (const auto& path : {faulting, good}) ::DeleteFileA(path.c_str());
+  for (const auto& path : {faulting, good}) ::DeleteFileW(Utf8ToWide(path).c_str());
 }
 
 TEST_F(EngineTest, StreamUrlThroughTheNetworkSource) {
