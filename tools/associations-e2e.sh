@@ -63,7 +63,7 @@ dialog=$(find_window '^File Associations$') || fail "no file-association dialog 
 sleep 0.5
 shot 1-dialog
 [ "$(reg query 'HKCU\Software\QVRPlayer' /v Run | grep -c '0x1')" = 1 ] || fail '"Run" is not 1 while the dialog shows'
-geometry "$dialog"
+settled_geometry "$dialog"
 [ "$WIDTH" = 327 ] && [ "$HEIGHT" = 291 ] || fail "the dialog is ${WIDTH}x$HEIGHT, not 327x291"
 dx=$X dy=$Y
 

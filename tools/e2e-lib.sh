@@ -13,6 +13,20 @@ find_window() {
 # X, Y, WIDTH and HEIGHT of a window.
 geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
 
+# The geometry of a window that has just appeared, once it holds still (as xdotool's --shell
+# lines): Wine may map a new window where it was created and move it to its place a moment later.
+settled_shell() {
+  local last= now
+  for _ in $(seq 50); do
+    now=$(xdotool getwindowgeometry --shell "$1")
+    [ "$now" = "$last" ] && break
+    last=$now
+    sleep 0.2
+  done
+  echo "$now"
+}
+settled_geometry() { eval "$(settled_shell "$1")"; }
+
 # drag X1 Y1 X2 Y2 with the left button, in steps of about 10 pixels (under Wine, a window in
 # the system's move loop stops following after a first jump of some 50 pixels; a hand moves in
 # small steps anyway).

@@ -42,7 +42,7 @@ start "$(cd "$out" && pwd)/bars.avi"
 window=$(find_window 'bars\.avi$') || fail "no player window"
 sleep 1
 shot 1-started
-geometry "$window"
+settled_geometry "$window"
 [ "$WIDTH" = 500 ] && [ "$HEIGHT" = 400 ] || fail "started at ${WIDTH}x$HEIGHT, not 500x400"
 # The picture is on screen: the fourth of the eight bars, green, a little left of the middle of
 # the video panel (2, 36, 496 x 307).
@@ -154,7 +154,7 @@ start
 window=$(find_window '^QVR Player$') || fail "no player window at the second start"
 sleep 1
 shot 5-restarted
-geometry "$window"
+settled_geometry "$window"
 [ "$X $Y $WIDTH $HEIGHT" = "$moved" ] || fail "restored at $X $Y $WIDTH $HEIGHT, not $moved"
 close_and_answer 6-question-again
 trap - EXIT

@@ -60,7 +60,7 @@ hand_over "$media/third.wav"
 playlist=$(find_window '^QVR PlayList$') || fail "no playlist window"
 sleep 1
 shot 1-three-files
-eval "$(xdotool getwindowgeometry --shell "$playlist" | sed 's/^/P/')"
+eval "$(settled_shell "$playlist" | sed 's/^/P/')"
 
 # 2. Drag the third row to the top.
 drag $((PX + 100)) "$(row_y 2)" $((PX + 100)) "$(row_y 0)"
