@@ -12,6 +12,7 @@
 #include "player/app/Launch.h"
 #include "player/app/core/PlaybackRules.h"
 #include "player/ui/Canvas.h"
+#include "player/ui/FileDialogs.h"
 #include "player/ui/PanelX.h"
 #include "player/ui/Tracker.h"
 #include "player/ui/uButton.h"
@@ -26,7 +27,6 @@ constexpr wchar_t kOpenDialogFilter[] =
     L"*.WAV;*.WMA;|Video Files|*.WEBM;*.3GP;*.ASF;*.AVI;*.AVM;*.AVS;*.DAT;*.FLV;*.MKV;*.MOV;*.MP4;*.MPEG;*.MPG;*.NSV;*.OGM;"
     L"*.RM;*.RMVB;*.TP;*.TS;*.VOB;*.WMV;*.MOD;|Audio Files|*.AAC;*.AC3;*.APE;*.DTS;*.FLAC;*.M4A;*.MKA;*.MP2;*.MP3;*.MPA;"
     L"*.MPC;*.OFR;*.OGG;*.RA;*.TTA;*.WAV;*.WMA;|All Files|*.*";
-constexpr size_t kOpenDialogBufferBytes = 25500;
 
 HBITMAP LoadBitmapResource(const wchar_t* name) {
   return static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr), name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
@@ -46,22 +46,6 @@ void Line(HDC dc, int x0, int y0, int x1, int y1, COLORREF color) {
   ::MoveToEx(dc, x0, y0, nullptr);
   ::LineTo(dc, x1, y1);
   ::SelectObject(dc, previous);
-}
-
-// The paths of a multi-select result: one full path, or the folder followed by each name.
-std::vector<std::string> PickedPaths(const std::wstring& buffer) {
-  std::vector<std::wstring> parts;
-  for (size_t at = 0; at < buffer.size() && buffer[at] != L'\0';) {
-    const size_t end = buffer.find(L'\0', at);
-    parts.push_back(buffer.substr(at, end - at));
-    at = end + 1;
-  }
-  std::vector<std::string> paths;
-  if (parts.size() == 1) paths.push_back(WideToUtf8(parts[0]));
-  std::wstring folder = parts.empty() ? L"" : parts[0];
-  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-  for (size_t i = 1; i < parts.size(); ++i) paths.push_back(WideToUtf8(folder + parts[i]));
-  return paths;
 }
 
 }  // namespace
@@ -213,25 +197,7 @@ void TfrmQVRPlayer::EndOfItem() {
 }
 
 void TfrmQVRPlayer::OpenFilesDialog() {
-  std::wstring buffer(kOpenDialogBufferBytes / sizeof(wchar_t), L'\0');
-  std::wstring filter = kOpenDialogFilter;
-  for (wchar_t& c : filter)
-    if (c == L'|') c = L'\0';
-  filter.push_back(L'\0');
-  wchar_t folder[MAX_PATH] = L"";
-  ::GetCurrentDirectoryW(MAX_PATH, folder);
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = Handle();
-  dialog.lpstrFilter = filter.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-  dialog.lpstrInitialDir = folder;
-  dialog.lpstrTitle = L"Open Media Files";
-  dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!::GetOpenFileNameW(&dialog)) return;
-  const std::vector<std::string> paths = PickedPaths(buffer);
+  const std::vector<std::string> paths = ui::PickMediaFiles(Handle(), kOpenDialogFilter);
   for (const std::string& path : paths) playlist_->List().AddPath(path);
   if (!paths.empty()) OpenMedia(paths.front(), false);
 }

@@ -10,6 +10,7 @@
 
 #include "common/win/text.h"
 #include "player/ui/Canvas.h"
+#include "player/ui/FileDialogs.h"
 #include "player/ui/Menus.h"
 #include "player/ui/PanelX.h"
 #include "player/ui/core/MediaMask.h"
@@ -28,25 +29,6 @@ constexpr wchar_t kMediaFilter[] =
     L"*.RMVB;*.TP;*.TS;*.VOB;*.WMV;*.MOD|All Files|*.*";
 // The common dialogs take NUL-separated pairs ended by a second NUL.
 constexpr wchar_t kPlaylistFilter[] = L"Playlist Files \0*.m3u\0";
-constexpr DWORD kNameBufferSize = 25500;
-
-std::wstring DialogFilter(std::wstring_view piped) {
-  std::wstring filter(piped);
-  std::replace(filter.begin(), filter.end(), L'|', L'\0');
-  filter.push_back(L'\0');
-  return filter;
-}
-
-std::wstring CurrentDirectory() {
-  std::wstring folder(MAX_PATH, L'\0');
-  DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
-  if (length > folder.size()) {
-    folder.resize(length);
-    length = ::GetCurrentDirectoryW(length, folder.data());
-  }
-  folder.resize(length);
-  return folder;
-}
 
 // Menu item name -> SOURCESTRING index; items not listed ("Delete files", separators) keep
 // their own caption.
@@ -579,34 +561,10 @@ void TfrmQVRPlayList::Snap(WINDOWPOS& position) {
 }
 
 void TfrmQVRPlayList::AddFilesDialog() {
-  std::vector<wchar_t> names(kNameBufferSize, L'\0');
-  const std::wstring filter = DialogFilter(kMediaFilter);
-  const std::wstring folder = CurrentDirectory();
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = OwnerWindow();
-  dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = names.data();
-  dialog.nMaxFile = kNameBufferSize;
-  dialog.lpstrInitialDir = folder.c_str();
-  dialog.lpstrTitle = L"Open Media Files";
-  dialog.Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-  if (!::GetOpenFileNameW(&dialog)) return;
+  const std::vector<std::string> paths = PickMediaFiles(OwnerWindow(), kMediaFilter);
+  if (paths.empty()) return;
   TRedrawLock lock(*lbInput);
-  // One name: the full path. Several: the folder, then each name, NUL-separated.
-  const std::wstring first(names.data());
-  const wchar_t* next = names.data() + first.size() + 1;
-  if (*next == L'\0') {
-    list_.AddFile(WideToUtf8(first));
-    return;
-  }
-  std::wstring base = first;
-  if (!base.empty() && base.back() != L'\\') base += L'\\';
-  while (*next) {
-    const std::wstring name(next);
-    list_.AddFile(WideToUtf8(base + name));
-    next += name.size() + 1;
-  }
+  for (const std::string& path : paths) list_.AddFile(path);
 }
 
 void TfrmQVRPlayList::AddFolderDialog() {

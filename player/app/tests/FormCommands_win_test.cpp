@@ -206,7 +206,8 @@ TEST_F(Commands, TheEndOfAnItemStopsRepeatsOrAdvances) {
   atEnd();
   EXPECT_EQ(one, form.Engine().FileName);
   EXPECT_EQ(qvr::engine::kStateRunning, form.Engine().GetState());
-  // The time text between ends.
+  // The time text between ends, paused so that the position holds while it is read.
+  form.Engine().Pause();
   form.Engine().SetPosition(10'000'000);
   form.RefreshTick();
   EXPECT_EQ("00:01 / 00:03", form.Find<qvr::ui::TControl>("stTime")->Text());
