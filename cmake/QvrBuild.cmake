@@ -63,19 +63,23 @@ function(qvr_core_library name)
   target_link_libraries(${name} PUBLIC ${A_LIBS} PRIVATE qvr_warnings)
 endfunction()
 
-# qvr_test(name SOURCES ... LIBS ... [WINDOWS_ONLY] [LABELS ...] [ARGS ...]): one GoogleTest executable,
-# one CTest entry. Under MinGW the executable runs through CMAKE_CROSSCOMPILING_EMULATOR
+# qvr_test(name SOURCES ... LIBS ... [WINDOWS_ONLY] [OWN_MAIN] [LABELS ...] [ARGS ...]): one GoogleTest
+# executable, one CTest entry; OWN_MAIN when a source defines main instead of gtest_main. Under MinGW the executable runs through CMAKE_CROSSCOMPILING_EMULATOR
 # (tools/wine-exec.sh), one Wine process for all its cases.
 function(qvr_test name)
   if(NOT QVR_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(A "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;LABELS;ARGS" ${ARGN})
+  cmake_parse_arguments(A "WINDOWS_ONLY;OWN_MAIN" "TIMEOUT" "SOURCES;LIBS;LABELS;ARGS" ${ARGN})
   if(A_WINDOWS_ONLY AND NOT QVR_WINDOWS)
     return()
   endif()
   add_executable(${name} ${A_SOURCES})
-  target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main qvr_warnings)
+  if(A_OWN_MAIN)
+    target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest qvr_warnings)
+  else()
+    target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main qvr_warnings)
+  endif()
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT ${QVR_TEST_TIMEOUT})
   endif()
