@@ -64,8 +64,9 @@ function(qvr_core_library name)
 endfunction()
 
 # qvr_test(name SOURCES ... LIBS ... [WINDOWS_ONLY] [OWN_MAIN] [LABELS ...] [ARGS ...]): one GoogleTest
-# executable, one CTest entry; OWN_MAIN when a source defines main instead of gtest_main. Under MinGW the executable runs through CMAKE_CROSSCOMPILING_EMULATOR
-# (tools/wine-exec.sh), one Wine process for all its cases.
+# executable, one CTest entry; OWN_MAIN when a source defines main instead of gtest_main. Under
+# MinGW the executable runs through CMAKE_CROSSCOMPILING_EMULATOR (tools/wine-exec.sh), one Wine
+# process for all its cases.
 function(qvr_test name)
   if(NOT QVR_BUILD_TESTS)
     return()

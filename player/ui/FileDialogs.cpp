@@ -9,20 +9,10 @@
 namespace qvr::ui {
 
 namespace {
+
 constexpr size_t kMediaNameBufferBytes = 25500;
-}  // namespace
 
-std::wstring CurrentDirectory() {
-  std::wstring folder(MAX_PATH, L'\0');
-  DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
-  if (length > folder.size()) {
-    folder.resize(length);
-    length = ::GetCurrentDirectoryW(length, folder.data());
-  }
-  folder.resize(length);
-  return folder;
-}
-
+// The dialogs take NUL-separated pairs ended by a second NUL.
 std::wstring DialogFilter(std::wstring_view piped) {
   std::wstring filter(piped);
   std::replace(filter.begin(), filter.end(), L'|', L'\0');
@@ -30,6 +20,7 @@ std::wstring DialogFilter(std::wstring_view piped) {
   return filter;
 }
 
+// The paths of a multi-select result: one full path, or the folder followed by each name.
 std::vector<std::string> PickedPaths(std::wstring_view buffer) {
   std::vector<std::wstring_view> parts;
   for (size_t at = 0; at < buffer.size() && buffer[at] != L'\0';) {
@@ -43,6 +34,19 @@ std::vector<std::string> PickedPaths(std::wstring_view buffer) {
   if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
   for (size_t i = 1; i < parts.size(); ++i) paths.push_back(WideToUtf8(folder + std::wstring(parts[i])));
   return paths;
+}
+
+}  // namespace
+
+std::wstring CurrentDirectory() {
+  std::wstring folder(MAX_PATH, L'\0');
+  DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+  if (length > folder.size()) {
+    folder.resize(length);
+    length = ::GetCurrentDirectoryW(length, folder.data());
+  }
+  folder.resize(length);
+  return folder;
 }
 
 std::vector<std::string> PickMediaFiles(HWND owner, std::wstring_view pipedFilter) {
