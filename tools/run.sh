@@ -36,8 +36,9 @@ else
     sleep 0.1
   done
   [ -n "$window" ] || { echo "run.sh: no player window after 60 s" >&2; exit 1; }
-  eval "$(xdotool getwindowgeometry --shell "$window")"
+  # The place is read each time: Wine may map the window where it was made and move it after.
   for _ in $(seq 100); do
+    eval "$(xdotool getwindowgeometry --shell "$window")"
     import -window root "$shot"
     [ "$(convert "$shot" -crop "1x1+$((X + 1))+$((Y + 100))" -format '%[hex:p{0,0}]' info:)" = 6C7881 ] && break
     sleep 0.1
