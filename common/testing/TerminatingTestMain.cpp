@@ -1,6 +1,6 @@
-// The engine tests' main: the process ends without its DLLs' detach. Under Wine, GStreamer
-// threads that a refused container left behind in winegstreamer at times crash or hang the
-// ordinary exit after every case has passed (about one run in ten for the FLV cases).
+// The main of the test programs that play media under Wine: the process ends without its DLLs'
+// detach. GStreamer threads left behind in winegstreamer (a refused container, a finished
+// graph) at times crash or hang the ordinary exit after every case has passed.
 #include <windows.h>
 
 #include <cstdio>
