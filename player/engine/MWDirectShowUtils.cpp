@@ -190,9 +190,6 @@ bool ConnectToGraphOrBank(TFilterBank& bank, IGraphBuilder* graph, IPin* pin, Co
 bool ConnectToSystemFilter(TFilterBank& bank, IGraphBuilder* graph, IPin* original_pin, ComPtr<IBaseFilter>& next,
                            IAudioFilterFactory* audioFilters) {
   if (ConnectToGraphFilters(graph, original_pin, next)) return true;
-  ComPtr<IFilterMapper2> mapper;
-  if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&mapper)))) return false;
-
   std::vector<GUID> types;  // (major, subtype) pairs
   ComPtr<IEnumMediaTypes> media_types;
   if (SUCCEEDED(original_pin->EnumMediaTypes(&media_types))) {
@@ -202,22 +199,16 @@ bool ConnectToSystemFilter(TFilterBank& bank, IGraphBuilder* graph, IPin* origin
       types.push_back(mt->subtype);
     }
   }
-  ComPtr<IEnumMoniker> candidates;
-  if (mapper->EnumMatchingFilters(&candidates, 0, FALSE, MERIT_DO_NOT_USE + 1, TRUE,
-                                  static_cast<DWORD>(types.size() / 2), types.empty() ? nullptr : types.data(),
-                                  nullptr, nullptr, FALSE, FALSE, 0, nullptr, nullptr, nullptr) != S_OK ||
-      !candidates)
-    return false;
+  const std::vector<TMatchingFilterCache::TCandidate>* candidates = nullptr;
+  if (!bank.MatchingFilters().Candidates(types, candidates)) return false;
 
   ComPtr<IPin> pin = original_pin;
-  ComPtr<IMoniker> moniker;
-  while (candidates->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) continue;
-    const std::string name = ReadBagString(bag.Get(), L"FriendlyName");
+  for (const TMatchingFilterCache::TCandidate& offered : *candidates) {
+    const std::string& name = offered.FriendlyName;
     if (bank.IsBlacklisted(name)) continue;
     GUID clsid;
-    if (!ParseClsid(ReadBagString(bag.Get(), L"CLSID"), clsid) || FindFilterByClassId(graph, clsid)) continue;
+    if (!ParseClsid(offered.ClsidText, clsid) || FindFilterByClassId(graph, clsid)) continue;
+    IMoniker* const moniker = offered.Moniker.Get();
     IBaseFilter* bound = nullptr;
     const TGuardedResult bind = CallGuarded(
         [&] { return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&bound)); });

@@ -16,6 +16,7 @@
 #include "common/win/DirectShow.h"
 #include "common/win/text.h"
 #include "common/win/unique_resource.h"
+#include "player/engine/MatchingFilterCache.h"
 
 namespace qvr::engine {
 
@@ -66,6 +67,8 @@ class TFilterBank {
   const std::vector<std::string>& SystemFilters() const { return system_filters_; }
   const std::vector<TModuleRecord>& Modules() const { return modules_; }
   const std::vector<std::string>& Blacklist() const { return blacklist_; }
+  // What the system's filter mapper offers a pin, remembered for this bank's graphs.
+  TMatchingFilterCache& MatchingFilters() { return matching_filters_; }
 
  private:
   void ReadSystemFilters();
@@ -73,6 +76,7 @@ class TFilterBank {
   Microsoft::WRL::ComPtr<IBaseFilter> CreateFromModule(const TModuleRecord& module, const GUID& clsid) const;
 
   unique_coinit com_;
+  TMatchingFilterCache matching_filters_;  // its monikers go before the apartment does
   std::vector<std::string> system_filters_;
   std::vector<TModuleRecord> modules_;
   std::vector<std::string> blacklist_;  // "class id=friendly name" lines

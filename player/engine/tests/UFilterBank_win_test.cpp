@@ -138,6 +138,31 @@ TEST_F(GraphBuilderTest, BlacklistedSystemFiltersNeverEnterAGraph) {
   EXPECT_EQ(1, CountClass(player.Graph.Get(), CLSID_DSoundRender));
 }
 
+// The mapper's answers are kept between items; a filter installed or removed meanwhile must
+// still count at the very next item.
+TEST_F(GraphBuilderTest, AFilterRegisteredOrRemovedWhileThePlayerRunsCountsAtTheNextItem) {
+  ASSERT_TRUE(TFilterBank().MatchingFilters().Watching());  // else nothing is kept to go stale
+  TestWindow window;
+  TMWMediaPlayer player(window.get());
+  ASSERT_EQ(S_OK, player.Open(SampleFile(L"tone.wav")));
+  const std::vector<std::wstring> first = FilterNames(player.Graph.Get());
+  ASSERT_EQ(S_OK, player.Open(SampleFile(L"tone.wav")));
+  EXPECT_EQ(first, FilterNames(player.Graph.Get()));  // the kept answer builds the same graph
+
+  const long offered = CreatedCount(testcodec::kRefusingControl);
+  {
+    FilterRegistration control(testcodec::kRefusingControl, L"QVR test control filter", 0x900000);
+    ASSERT_EQ(S_OK, player.Open(SampleFile(L"tone.wav")));
+    EXPECT_GT(CreatedCount(testcodec::kRefusingControl), offered);
+    EXPECT_EQ(first, FilterNames(player.Graph.Get()));  // it refuses, so it leaves again
+    player.Close();
+  }
+  const long after_removal = CreatedCount(testcodec::kRefusingControl);
+  ASSERT_EQ(S_OK, player.Open(SampleFile(L"tone.wav")));
+  EXPECT_EQ(after_removal, CreatedCount(testcodec::kRefusingControl));
+  EXPECT_EQ(first, FilterNames(player.Graph.Get()));
+}
+
 TEST_F(GraphBuilderTest, VideoReachesOnlyTheEnginesRenderer) {
   TestWindow window;
   TMWMediaPlayer player(window.get());
