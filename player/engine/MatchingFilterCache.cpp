@@ -50,8 +50,8 @@ TMatchingFilterCache::TMatchingFilterCache() {
   for (size_t i = 0; i < watches_.size(); ++i) {
     TWatch& watch = watches_[i];
     watch.Changed.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    // A key that cannot be watched leaves changes unseen: then nothing is kept at all.
     // Created when absent, as the system itself would: a fresh profile may not have them yet.
+    // A key that cannot be watched leaves changes unseen: then nothing is kept at all.
     if (!watch.Changed ||
         ::RegCreateKeyExW(kWatchedKeys[i].Root, kWatchedKeys[i].Path, 0, nullptr, 0, KEY_NOTIFY, nullptr,
                           watch.Key.put(), nullptr) != ERROR_SUCCESS ||
@@ -92,8 +92,8 @@ bool TMatchingFilterCache::Candidates(const std::vector<GUID>& types, const std:
   }
   TEntry entry{types, {}};
   if (!Enumerate(types, entry.Candidates)) return false;
-  // A change during the enumeration (a device appearing) may have come too late for it: such
-  // a list serves this one call only.
+  // A change during the enumeration (a filter being installed) may have come too late for it:
+  // such a list serves this one call only.
   if (DropIfChanged() || !watching_) {
     uncached_ = std::move(entry.Candidates);
     candidates = &uncached_;
