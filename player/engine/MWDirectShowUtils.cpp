@@ -199,8 +199,8 @@ bool ConnectToSystemFilter(TFilterBank& bank, IGraphBuilder* graph, IPin* origin
       types.push_back(mt->subtype);
     }
   }
-  const std::vector<TMatchingFilterCache::TCandidate>* candidates = nullptr;
-  if (!bank.MatchingFilters().Candidates(types, candidates)) return false;
+  const auto* candidates = bank.MatchingFilters().Candidates(types);
+  if (!candidates) return false;
 
   ComPtr<IPin> pin = original_pin;
   for (const TMatchingFilterCache::TCandidate& offered : *candidates) {

@@ -76,33 +76,22 @@ bool TMatchingFilterCache::DropIfChanged() {
   return changed;
 }
 
-bool TMatchingFilterCache::Candidates(const std::vector<GUID>& types, const std::vector<TCandidate>*& candidates) {
-  candidates = nullptr;
+const std::vector<TMatchingFilterCache::TCandidate>* TMatchingFilterCache::Candidates(const std::vector<GUID>& types) {
   if (watching_) DropIfChanged();
-  if (!watching_) {
-    entries_.clear();
-    if (!Enumerate(types, uncached_)) return false;
-    candidates = &uncached_;
-    return true;
-  }
+  if (!watching_) return Enumerate(types, uncached_) ? &uncached_ : nullptr;
   auto same = [&](const TEntry& entry) { return entry.Types == types; };
-  if (auto it = std::find_if(entries_.begin(), entries_.end(), same); it != entries_.end()) {
-    candidates = &it->Candidates;
-    return true;
-  }
+  if (auto it = std::find_if(entries_.begin(), entries_.end(), same); it != entries_.end()) return &it->Candidates;
   TEntry entry{types, {}};
-  if (!Enumerate(types, entry.Candidates)) return false;
+  if (!Enumerate(types, entry.Candidates)) return nullptr;
   // A change during the enumeration (a filter being installed) may have come too late for it:
   // such a list serves this one call only.
   if (DropIfChanged() || !watching_) {
     uncached_ = std::move(entry.Candidates);
-    candidates = &uncached_;
-    return true;
+    return &uncached_;
   }
   if (entries_.size() == kMaxEntries) entries_.erase(entries_.begin());
   entries_.push_back(std::move(entry));
-  candidates = &entries_.back().Candidates;
-  return true;
+  return &entries_.back().Candidates;
 }
 
 }  // namespace qvr::engine

@@ -31,9 +31,9 @@ class TMatchingFilterCache {
 
   // The candidates in the mapper's order (descending merit) for these (major type, subtype)
   // pairs, as EnumMatchingFilters gives them for an input pin of at least merit 0x200001; a
-  // candidate whose property bag does not bind is left out. False when the mapper cannot be
+  // candidate whose property bag does not bind is left out. Null when the mapper cannot be
   // created or the enumeration fails. The result stays valid until the next call.
-  bool Candidates(const std::vector<GUID>& types, const std::vector<TCandidate>*& candidates);
+  const std::vector<TCandidate>* Candidates(const std::vector<GUID>& types);
 
   // True while results are kept between calls.
   bool Watching() const { return watching_; }
